@@ -1,0 +1,5 @@
+#include "chemistry/bonds.h"
+
+double GeomBondTol = 0.15;
+
+void CreateBonds(vl::ref<vl::Molecule>) {}
