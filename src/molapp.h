@@ -1,0 +1,61 @@
+#pragma once
+// The viewer: owns the structure list, draws the current structure and
+// answers the window's key, mouse and drop events.
+#include <string>
+#include <vector>
+
+#include "vl/gui/applet.h"
+#include "vl/molecule.h"
+
+namespace vl {
+class Text;
+}
+namespace vlQt5 {
+class Qt5Widget;
+}
+
+class MolApplet : public vl::Applet {
+public:
+  MolApplet();
+  ~MolApplet() override;
+
+  void initEvent() override;
+  void mouseDownEvent(vl::EMouseButton bt, int x, int y) override;
+  void keyPressEvent(unsigned short ch, vl::EKey key) override;
+  void keyReleaseEvent(unsigned short ch, vl::EKey key) override;
+  void fileDroppedEvent(const std::vector<vl::String>& files) override;
+
+  void loadFile(std::string file);
+  void updateMolecule();
+  void updateText();
+  void captureCanvas();
+
+  void setInpFName(std::string name) { inp_fname = std::move(name); }
+  std::string getInpFName() const { return inp_fname; }
+  void setShowHydrogens(bool show) { show_hydrogens = show; }
+  bool getShowHydrogens() const { return show_hydrogens; }
+  void toggleShowHydrogens() { show_hydrogens = !show_hydrogens; }
+
+  // Read access for tests and the capture.
+  const std::vector<vl::ref<vl::Molecule>>& molecules() const { return mMolecules; }
+  int currentMolecule() const { return mCurrentMolecule; }
+  int currentStyle() const { return mCurrentStyle; }
+
+  vl::ref<vlQt5::Qt5Widget> qt5_window;
+
+private:
+  std::vector<vl::ref<vl::Molecule>> mMolecules;
+  int mCurrentMolecule = 0;
+  int mCurrentStyle = 1;
+  vl::ref<vl::Text> mText;
+  const char* orbisk_dir_env = nullptr;
+  std::string inp_fname;
+  bool show_hydrogens = true;
+};
+
+// The atom selection: picked atoms, in picking order.
+extern int Nmat;
+extern vl::Atom* m_at1;
+extern vl::Atom* m_at2;
+extern vl::Atom* m_at3;
+extern vl::Atom* m_at4;

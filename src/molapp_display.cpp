@@ -1,0 +1,4 @@
+#include "molapp.h"
+
+void MolApplet::updateMolecule() {}
+void MolApplet::updateText() {}
