@@ -32,7 +32,8 @@ public:
 
   virtual void initEvent() {}
   virtual void destroyEvent() {}
-  virtual void updateEvent() {}
+  // One frame: updateScene(), then the rendering draws at the framebuffer's size.
+  virtual void updateEvent();
   virtual void enableEvent(bool) {}
   virtual void addedListenerEvent(OpenGLContext* context);
   virtual void removedListenerEvent(OpenGLContext* context);
@@ -41,6 +42,7 @@ public:
   virtual void mouseDownEvent(EMouseButton button, int x, int y);
   virtual void mouseWheelEvent(int n);
   virtual void keyPressEvent(unsigned short ch, EKey key);
+  // Escape closes the window (and so ends the event loop).
   virtual void keyReleaseEvent(unsigned short ch, EKey key);
   virtual void resizeEvent(int w, int h);
   virtual void fileDroppedEvent(const std::vector<String>& files);
