@@ -1,0 +1,185 @@
+#include "vl/gui/capture.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include <QImageWriter>
+#include <QOpenGLContext>
+#include <QOpenGLExtraFunctions>
+#include <QOpenGLFramebufferObject>
+#include <QOpenGLFunctions>
+#include <QSaveFile>
+
+#include "vl/gui/rendering.h"
+
+namespace vl {
+
+namespace {
+
+void setError(std::string* error, const std::string& text)
+{
+  if (error)
+    *error = text;
+}
+
+// The depth renderbuffer of the capture. 24 bits: when the eye is inside the
+// scene the near plane may be a thousandth of the far one, where 16 bits
+// would leave depth steps of about a percent of the scene.
+class DepthBuffer {
+public:
+  DepthBuffer(QOpenGLFunctions* gl, int w, int h) : mGl(gl)
+  {
+    mGl->glGenRenderbuffers(1, &mId);
+    mGl->glBindRenderbuffer(GL_RENDERBUFFER, mId);
+    mGl->glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, w, h);
+    mGl->glBindRenderbuffer(GL_RENDERBUFFER, 0);
+  }
+  ~DepthBuffer() { mGl->glDeleteRenderbuffers(1, &mId); }
+  DepthBuffer(const DepthBuffer&) = delete;
+  DepthBuffer& operator=(const DepthBuffer&) = delete;
+  GLuint id() const { return mId; }
+
+private:
+  QOpenGLFunctions* mGl;
+  GLuint mId = 0;
+};
+
+// Rebinds the framebuffer that was bound on entry, whichever way we leave.
+class FramebufferRestore {
+public:
+  explicit FramebufferRestore(QOpenGLFunctions* gl) : mGl(gl)
+  {
+    GLint id = 0;
+    mGl->glGetIntegerv(GL_FRAMEBUFFER_BINDING, &id);
+    mId = static_cast<GLuint>(id);
+    mGl->glGetIntegerv(GL_VIEWPORT, mViewport);
+  }
+  ~FramebufferRestore()
+  {
+    mGl->glBindFramebuffer(GL_FRAMEBUFFER, mId);
+    mGl->glViewport(mViewport[0], mViewport[1], mViewport[2], mViewport[3]);
+  }
+  FramebufferRestore(const FramebufferRestore&) = delete;
+  FramebufferRestore& operator=(const FramebufferRestore&) = delete;
+
+private:
+  QOpenGLFunctions* mGl;
+  GLuint mId = 0;
+  GLint mViewport[4] = {0, 0, 0, 0};
+};
+
+void flipRows(QImage& image)
+{
+  const int h = image.height();
+  const size_t bytes = static_cast<size_t>(image.bytesPerLine());
+  std::vector<uchar> tmp(bytes);
+  for (int top = 0, bottom = h - 1; top < bottom; ++top, --bottom) {
+    uchar* a = image.scanLine(top);
+    uchar* b = image.scanLine(bottom);
+    std::memcpy(tmp.data(), a, bytes);
+    std::memcpy(a, b, bytes);
+    std::memcpy(b, tmp.data(), bytes);
+  }
+}
+
+} // namespace
+
+QImage renderOffscreen(Rendering* rendering, int width, int height, std::string* error)
+{
+  QOpenGLContext* ctx = QOpenGLContext::currentContext();
+  if (!rendering || !ctx) {
+    setError(error, "no current OpenGL context");
+    return QImage();
+  }
+  if (width <= 0 || height <= 0) {
+    setError(error, "empty image size");
+    return QImage();
+  }
+  QOpenGLFunctions* gl = ctx->functions();
+  GLint maxSize = 0;
+  gl->glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &maxSize);
+  if (width > maxSize || height > maxSize) {
+    setError(error, "the OpenGL driver cannot render " + std::to_string(width) + " x " + std::to_string(height) +
+                        " pixels off-screen (at most " + std::to_string(maxSize) + ")");
+    return QImage();
+  }
+
+  // Allocate the result first: if the memory is not there, nothing is drawn.
+  QImage image(width, height, QImage::Format_RGBA8888);
+  if (image.isNull()) {
+    setError(error, "not enough memory for a " + std::to_string(width) + " x " + std::to_string(height) + " image");
+    return QImage();
+  }
+
+  FramebufferRestore restore(gl);
+  while (gl->glGetError() != GL_NO_ERROR) {
+  }
+
+  QOpenGLFramebufferObjectFormat format;
+  format.setAttachment(QOpenGLFramebufferObject::NoAttachment);
+  format.setInternalTextureFormat(GL_RGBA8);
+  QOpenGLFramebufferObject fbo(width, height, format);
+  if (!fbo.isValid() || !fbo.bind()) {
+    setError(error, "the off-screen framebuffer could not be created");
+    return QImage();
+  }
+  DepthBuffer depth(gl, width, height);
+  gl->glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth.id());
+  if (gl->glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE || gl->glGetError() != GL_NO_ERROR) {
+    setError(error, "the off-screen framebuffer is incomplete (out of video memory?)");
+    return QImage();
+  }
+
+  rendering->render(width, height);
+
+  // The overlay's painter may have rebound; read from ours.
+  fbo.bind();
+  gl->glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  if (!ctx->isOpenGLES())
+    ctx->extraFunctions()->glReadBuffer(GL_COLOR_ATTACHMENT0);
+  gl->glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, image.bits());
+  if (gl->glGetError() != GL_NO_ERROR) {
+    setError(error, "the off-screen image could not be read back");
+    return QImage();
+  }
+  // OpenGL rows run bottom-up.
+  flipRows(image);
+  return image;
+}
+
+bool writePng(const QImage& image, const std::string& fileName, std::string* error)
+{
+  // QSaveFile writes beside the target and renames on commit: a failed or
+  // partial write leaves the previous file as it was.
+  QSaveFile file(QString::fromStdString(fileName));
+  if (!file.open(QIODevice::WriteOnly)) {
+    setError(error, file.errorString().toStdString());
+    return false;
+  }
+  QImageWriter writer(&file, "png");
+  // Quality maps to zlib's level: 80 is level 1, the fastest that still
+  // compresses; the encoder dominates the capture's time.
+  writer.setQuality(80);
+  if (!writer.write(image)) {
+    setError(error, (file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString()).toStdString());
+    file.cancelWriting();
+    return false;
+  }
+  if (!file.commit()) {
+    setError(error, file.errorString().toStdString());
+    return false;
+  }
+  return true;
+}
+
+bool captureToPng(Rendering* rendering, int width, int height, const std::string& fileName, std::string* error)
+{
+  QImage image = renderOffscreen(rendering, width, height, error);
+  if (image.isNull())
+    return false;
+  return writePng(image, fileName, error);
+}
+
+} // namespace vl
