@@ -1,15 +1,504 @@
 #include "vl/gui/moleculerenderer.h"
 
+#include <QMatrix4x4>
+#include <QVector2D>
+#include <QMetaObject>
+#include <QOpenGLBuffer>
+#include <QOpenGLContext>
+#include <QOpenGLExtraFunctions>
+#include <QOpenGLShaderProgram>
+#include <QOpenGLVertexArrayObject>
+#include <QObject>
+#include <QtGlobal>
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <unordered_set>
+#include <vector>
+
+#include "vl/gui/moleculerenderer_shaders.h"
+
 namespace vl {
 
-struct MoleculeRenderer::Impl {};
+namespace {
+
+// Half the span of the cross that marks an atom without bonds in wireframe.
+constexpr float kCrossHalfLength = 0.2f;
+// Radius of the ball that stands for an atom without bonds in sticks, when
+// no bond gives a stick radius to copy.
+constexpr float kDefaultStickRadius = 0.1f;
+
+struct Rgba8 {
+  uint8_t c[4];
+};
+
+uint8_t toByte(float v)
+{
+  if (!(v > 0.0f)) // also NaN
+    return 0;
+  if (v >= 1.0f)
+    return 255;
+  return static_cast<uint8_t>(std::lround(v * 255.0f));
+}
+
+Rgba8 pack(const fvec4& c) { return {{toByte(c.r), toByte(c.g), toByte(c.b), toByte(c.a)}}; }
+
+bool finite(const fvec3& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
+
+struct SphereInstance {
+  float center[3];
+  float radius;
+  Rgba8 color;
+};
+struct CylinderInstance {
+  float p0[3];
+  float radius;
+  float p1[3];
+  Rgba8 color0;
+  Rgba8 color1;
+};
+struct LineInstance {
+  float p0[3];
+  Rgba8 color0;
+  float p1[3];
+  Rgba8 color1;
+};
+static_assert(sizeof(SphereInstance) == 20 && sizeof(CylinderInstance) == 36 && sizeof(LineInstance) == 32,
+              "instance layouts are read by the vertex shaders");
+
+void put(float* dst, const fvec3& v)
+{
+  dst[0] = v.x;
+  dst[1] = v.y;
+  dst[2] = v.z;
+}
+
+class Box {
+public:
+  void add(const fvec3& p, float r)
+  {
+    for (int i = 0; i < 3; ++i) {
+      mMin[i] = std::min(mMin[i], p[i] - r);
+      mMax[i] = std::max(mMax[i], p[i] + r);
+    }
+    mEmpty = false;
+  }
+  bool empty() const { return mEmpty; }
+  const fvec3& min() const { return mMin; }
+  const fvec3& max() const { return mMax; }
+
+private:
+  bool mEmpty = true;
+  fvec3 mMin{HUGE_VALF, HUGE_VALF, HUGE_VALF};
+  fvec3 mMax{-HUGE_VALF, -HUGE_VALF, -HUGE_VALF};
+};
+
+// One instanced draw: a static per-vertex shape and a per-instance buffer.
+struct Batch {
+  QOpenGLShaderProgram program;
+  QOpenGLVertexArrayObject vao;
+  QOpenGLBuffer shape{QOpenGLBuffer::VertexBuffer};
+  QOpenGLBuffer instances{QOpenGLBuffer::VertexBuffer};
+  int shapeVertices = 0;
+  bool ok = false;
+};
+
+// A unit cube as one 14-vertex triangle strip.
+const float kCubeStrip[] = {
+    -1, 1,  1,  1,  1,  1,  -1, -1, 1,  1,  -1, 1,  1,  -1, -1, 1,  1,  1,  1,  1,  -1,
+    -1, 1,  1,  -1, 1,  -1, -1, -1, 1,  -1, -1, -1, 1,  -1, -1, -1, 1,  -1, 1,  1,  -1,
+};
+const float kQuadStrip[] = {-1, -1, 1, -1, -1, 1, 1, 1};
+const float kLineStrip[] = {0, -1, 0, 1, 1, -1, 1, 1};
+
+} // namespace
+
+struct MoleculeRenderer::Impl {
+  // CPU side, filled by prepare().
+  std::vector<SphereInstance> spheres;
+  std::vector<CylinderInstance> cylinders;
+  std::vector<LineInstance> lines;
+  bool roundCaps = false;
+  float lineWidth = 1.0f;
+  bool smoothLines = false;
+  Box box;
+  bool dirty = true;
+
+  // GL side, created on first render() in the context current then.
+  QOpenGLContext* context = nullptr;
+  QMetaObject::Connection contextGone;
+  std::unique_ptr<Batch> sphereBatch, cylinderBatch, lineBatch;
+  bool glFailed = false;
+
+  ~Impl() { QObject::disconnect(contextGone); }
+
+  void dropGL()
+  {
+    QObject::disconnect(contextGone);
+    for (auto* b : {&sphereBatch, &cylinderBatch, &lineBatch}) {
+      if (*b) {
+        (*b)->vao.destroy();
+        (*b)->shape.destroy();
+        (*b)->instances.destroy();
+        b->reset();
+      }
+    }
+    context = nullptr;
+    glFailed = false;
+    dirty = true;
+  }
+
+  bool initGL(QOpenGLContext* ctx);
+  bool buildBatch(Batch& batch, const char* vs, const char* fs, const float* shape, int floats, int components);
+  void addSphere(const Atom& a, float radius);
+  void addBond(const Bond& b, const Atom& a1, const Atom& a2);
+  void addLine(const fvec3& p0, const Rgba8& c0, const fvec3& p1, const Rgba8& c1);
+};
+
+bool MoleculeRenderer::Impl::buildBatch(Batch& batch, const char* vs, const char* fs, const float* shape, int floats,
+                                        int components)
+{
+  if (!batch.program.addShaderFromSourceCode(QOpenGLShader::Vertex, vs) ||
+      !batch.program.addShaderFromSourceCode(QOpenGLShader::Fragment, fs) || !batch.program.link()) {
+    std::fprintf(stderr, "MoleculeRenderer: shader build failed: %s\n", qPrintable(batch.program.log()));
+    return false;
+  }
+  if (!batch.vao.create() || !batch.shape.create() || !batch.instances.create())
+    return false;
+  batch.vao.bind();
+  batch.shape.bind();
+  batch.shape.setUsagePattern(QOpenGLBuffer::StaticDraw);
+  batch.shape.allocate(shape, floats * static_cast<int>(sizeof(float)));
+  auto* f = QOpenGLContext::currentContext()->extraFunctions();
+  f->glEnableVertexAttribArray(0);
+  f->glVertexAttribPointer(0, components, GL_FLOAT, GL_FALSE, 0, nullptr);
+  batch.shapeVertices = floats / components;
+  batch.instances.bind();
+  batch.instances.setUsagePattern(QOpenGLBuffer::DynamicDraw);
+  batch.vao.release();
+  batch.ok = true;
+  return true;
+}
+
+bool MoleculeRenderer::Impl::initGL(QOpenGLContext* ctx)
+{
+  context = ctx;
+  sphereBatch = std::make_unique<Batch>();
+  cylinderBatch = std::make_unique<Batch>();
+  lineBatch = std::make_unique<Batch>();
+  bool ok = buildBatch(*sphereBatch, shaders::sphereVertex, shaders::sphereFragment, kQuadStrip, 8, 2) &&
+            buildBatch(*cylinderBatch, shaders::cylinderVertex, shaders::cylinderFragment, kCubeStrip, 42, 3) &&
+            buildBatch(*lineBatch, shaders::lineVertex, shaders::lineFragment, kLineStrip, 8, 2);
+  if (!ok)
+    return false;
+
+  // Instance attribute layouts, one per kind.
+  auto* f = ctx->extraFunctions();
+  auto attrib = [f](GLuint loc, int n, GLenum type, bool normalized, int stride, size_t offset) {
+    f->glEnableVertexAttribArray(loc);
+    f->glVertexAttribPointer(loc, n, type, normalized ? GL_TRUE : GL_FALSE, stride,
+                             reinterpret_cast<const void*>(offset));
+    f->glVertexAttribDivisor(loc, 1);
+  };
+  sphereBatch->vao.bind();
+  sphereBatch->instances.bind();
+  attrib(1, 4, GL_FLOAT, false, sizeof(SphereInstance), offsetof(SphereInstance, center));
+  attrib(2, 4, GL_UNSIGNED_BYTE, true, sizeof(SphereInstance), offsetof(SphereInstance, color));
+  sphereBatch->vao.release();
+
+  cylinderBatch->vao.bind();
+  cylinderBatch->instances.bind();
+  attrib(1, 4, GL_FLOAT, false, sizeof(CylinderInstance), offsetof(CylinderInstance, p0));
+  attrib(2, 3, GL_FLOAT, false, sizeof(CylinderInstance), offsetof(CylinderInstance, p1));
+  attrib(3, 4, GL_UNSIGNED_BYTE, true, sizeof(CylinderInstance), offsetof(CylinderInstance, color0));
+  attrib(4, 4, GL_UNSIGNED_BYTE, true, sizeof(CylinderInstance), offsetof(CylinderInstance, color1));
+  cylinderBatch->vao.release();
+
+  lineBatch->vao.bind();
+  lineBatch->instances.bind();
+  attrib(1, 3, GL_FLOAT, false, sizeof(LineInstance), offsetof(LineInstance, p0));
+  attrib(2, 4, GL_UNSIGNED_BYTE, true, sizeof(LineInstance), offsetof(LineInstance, color0));
+  attrib(3, 3, GL_FLOAT, false, sizeof(LineInstance), offsetof(LineInstance, p1));
+  attrib(4, 4, GL_UNSIGNED_BYTE, true, sizeof(LineInstance), offsetof(LineInstance, color1));
+  lineBatch->vao.release();
+  lineBatch->instances.release();
+
+  // When the context goes away first, let Qt's resource guards free what we
+  // hold instead of calling into a dead context later.
+  contextGone = QObject::connect(ctx, &QOpenGLContext::aboutToBeDestroyed, [this]() { dropGL(); });
+  return true;
+}
+
+void MoleculeRenderer::Impl::addSphere(const Atom& a, float radius)
+{
+  const fvec3& c = a.coordinates();
+  SphereInstance s;
+  put(s.center, c);
+  s.radius = radius;
+  s.color = pack(a.color());
+  spheres.push_back(s);
+  box.add(c, radius);
+}
+
+void MoleculeRenderer::Impl::addBond(const Bond& b, const Atom& a1, const Atom& a2)
+{
+  CylinderInstance c;
+  put(c.p0, a1.coordinates());
+  put(c.p1, a2.coordinates());
+  c.radius = b.radius();
+  if (b.useAtomColors()) {
+    c.color0 = pack(a1.color());
+    c.color1 = pack(a2.color());
+  } else {
+    c.color0 = c.color1 = pack(b.color());
+  }
+  cylinders.push_back(c);
+  box.add(a1.coordinates(), b.radius());
+  box.add(a2.coordinates(), b.radius());
+}
+
+void MoleculeRenderer::Impl::addLine(const fvec3& p0, const Rgba8& c0, const fvec3& p1, const Rgba8& c1)
+{
+  LineInstance l;
+  put(l.p0, p0);
+  put(l.p1, p1);
+  l.color0 = c0;
+  l.color1 = c1;
+  lines.push_back(l);
+  box.add(p0, 0.0f);
+  box.add(p1, 0.0f);
+}
 
 MoleculeRenderer::MoleculeRenderer() : d(std::make_unique<Impl>()) {}
-MoleculeRenderer::~MoleculeRenderer() = default;
-void MoleculeRenderer::prepare(const Molecule&) {}
-void MoleculeRenderer::clear() {}
-void MoleculeRenderer::render(const QMatrix4x4&, const QMatrix4x4&, int, int) {}
-bool MoleculeRenderer::bounds(fvec3&, fvec3&) const { return false; }
-void MoleculeRenderer::releaseGL() {}
+
+MoleculeRenderer::~MoleculeRenderer()
+{
+  if (d->context && QOpenGLContext::currentContext() == d->context)
+    d->dropGL();
+}
+
+void MoleculeRenderer::clear()
+{
+  d->spheres.clear();
+  d->cylinders.clear();
+  d->lines.clear();
+  d->box = Box();
+  d->dirty = true;
+}
+
+void MoleculeRenderer::prepare(const Molecule& molecule)
+{
+  clear();
+  const EMoleculeStyle style = molecule.moleculeStyle();
+  const bool wireframe = style == MS_Wireframe;
+  const bool sticks = style == MS_Sticks;
+  const bool atomsOnly = style == MS_AtomsOnly;
+  d->roundCaps = sticks;
+  d->lineWidth = std::isfinite(molecule.lineWidth()) ? std::clamp(molecule.lineWidth(), 0.5f, 64.0f) : 1.0f;
+  d->smoothLines = molecule.smoothLines();
+
+  auto drawable = [](const Atom* a) { return a && a->visible() && finite(a->coordinates()); };
+  auto goodRadius = [](float r) { return std::isfinite(r) && r > 0.0f; };
+
+  // Atoms that some drawn bond reaches; only the styles without balls need it.
+  std::unordered_set<const Atom*> bonded;
+  const bool trackBonded = wireframe || sticks;
+  if (trackBonded)
+    bonded.reserve(static_cast<size_t>(molecule.atoms()));
+  float stickRadius = 0.0f;
+
+  if (!atomsOnly) {
+    if (wireframe)
+      d->lines.reserve(static_cast<size_t>(molecule.bonds()));
+    else
+      d->cylinders.reserve(static_cast<size_t>(molecule.bonds()));
+    for (const auto& bp : molecule.bondList()) {
+      const Bond* b = bp.get();
+      if (!b || !b->visible())
+        continue;
+      const Atom* a1 = b->atom1();
+      const Atom* a2 = b->atom2();
+      if (!drawable(a1) || !drawable(a2) || a1->coordinates() == a2->coordinates())
+        continue;
+      if (wireframe) {
+        Rgba8 c0 = pack(b->color()), c1 = c0;
+        if (b->useAtomColors()) {
+          c0 = pack(a1->color());
+          c1 = pack(a2->color());
+        }
+        d->addLine(a1->coordinates(), c0, a2->coordinates(), c1);
+      } else {
+        if (!goodRadius(b->radius()))
+          continue;
+        d->addBond(*b, *a1, *a2);
+        if (stickRadius == 0.0f)
+          stickRadius = b->radius();
+      }
+      if (trackBonded) {
+        bonded.insert(a1);
+        bonded.insert(a2);
+      }
+    }
+  }
+
+  if (wireframe) {
+    // An atom without a drawn bond would vanish: mark it with a small cross.
+    const float h = kCrossHalfLength;
+    for (const auto& ap : molecule.atomList()) {
+      const Atom* a = ap.get();
+      if (!drawable(a) || bonded.count(a))
+        continue;
+      const fvec3& c = a->coordinates();
+      const Rgba8 col = pack(a->color());
+      d->addLine(c - fvec3(h, 0, 0), col, c + fvec3(h, 0, 0), col);
+      d->addLine(c - fvec3(0, h, 0), col, c + fvec3(0, h, 0), col);
+      d->addLine(c - fvec3(0, 0, h), col, c + fvec3(0, 0, h), col);
+    }
+  } else if (sticks) {
+    // Likewise a lone atom in sticks becomes a ball of the stick radius.
+    const float r = stickRadius > 0.0f ? stickRadius : kDefaultStickRadius;
+    for (const auto& ap : molecule.atomList()) {
+      const Atom* a = ap.get();
+      if (drawable(a) && !bonded.count(a))
+        d->addSphere(*a, r);
+    }
+  } else {
+    d->spheres.reserve(static_cast<size_t>(molecule.atoms()));
+    for (const auto& ap : molecule.atomList()) {
+      const Atom* a = ap.get();
+      if (drawable(a) && goodRadius(a->radius()))
+        d->addSphere(*a, a->radius());
+    }
+  }
+}
+
+void MoleculeRenderer::render(const QMatrix4x4& view, const QMatrix4x4& projection, int viewportWidth,
+                              int viewportHeight)
+{
+  QOpenGLContext* ctx = QOpenGLContext::currentContext();
+  if (!ctx || viewportWidth <= 0 || viewportHeight <= 0)
+    return;
+  if (d->context != ctx) {
+    // A different context: the old objects are not usable here.
+    d->dropGL();
+    if (!d->initGL(ctx)) {
+      d->glFailed = true;
+    }
+  }
+  if (d->glFailed)
+    return;
+  if (d->spheres.empty() && d->cylinders.empty() && d->lines.empty())
+    return;
+
+  auto* f = ctx->extraFunctions();
+  if (d->dirty) {
+    auto upload = [](Batch& b, const void* data, size_t bytes) {
+      if (bytes == 0)
+        return;
+      b.instances.bind();
+      b.instances.allocate(data, static_cast<int>(bytes));
+      b.instances.release();
+    };
+    upload(*d->sphereBatch, d->spheres.data(), d->spheres.size() * sizeof(SphereInstance));
+    upload(*d->cylinderBatch, d->cylinders.data(), d->cylinders.size() * sizeof(CylinderInstance));
+    upload(*d->lineBatch, d->lines.data(), d->lines.size() * sizeof(LineInstance));
+    d->dirty = false;
+  }
+
+  const bool hadDepth = f->glIsEnabled(GL_DEPTH_TEST);
+  const bool hadCull = f->glIsEnabled(GL_CULL_FACE);
+  const bool hadBlend = f->glIsEnabled(GL_BLEND);
+  GLint cullMode = GL_BACK, frontFace = GL_CCW;
+  f->glGetIntegerv(GL_CULL_FACE_MODE, &cullMode);
+  f->glGetIntegerv(GL_FRONT_FACE, &frontFace);
+  f->glEnable(GL_DEPTH_TEST);
+  f->glDepthFunc(GL_LESS);
+  f->glDepthMask(GL_TRUE);
+  f->glDisable(GL_BLEND);
+
+  // Orthographic projections have (0, 0, 0, 1) as their last row.
+  const bool ortho = projection(3, 0) == 0.0f && projection(3, 1) == 0.0f && projection(3, 2) == 0.0f;
+  // Radii live in world units; a view with a uniform scale scales them too.
+  const float det3 = view(0, 0) * (view(1, 1) * view(2, 2) - view(1, 2) * view(2, 1)) -
+                     view(0, 1) * (view(1, 0) * view(2, 2) - view(1, 2) * view(2, 0)) +
+                     view(0, 2) * (view(1, 0) * view(2, 1) - view(1, 1) * view(2, 0));
+  const float viewScale = std::isfinite(det3) && det3 != 0.0f ? std::cbrt(std::fabs(det3)) : 1.0f;
+
+  auto setCommon = [&](QOpenGLShaderProgram& p) {
+    p.setUniformValue("view", view);
+    p.setUniformValue("projection", projection);
+    p.setUniformValue("viewScale", viewScale);
+    p.setUniformValue("orthographic", ortho);
+  };
+
+  if (!d->spheres.empty()) {
+    Batch& b = *d->sphereBatch;
+    b.program.bind();
+    setCommon(b.program);
+    b.vao.bind();
+    f->glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, b.shapeVertices, static_cast<GLsizei>(d->spheres.size()));
+    b.vao.release();
+    b.program.release();
+  }
+  if (!d->cylinders.empty()) {
+    Batch& b = *d->cylinderBatch;
+    b.program.bind();
+    setCommon(b.program);
+    b.program.setUniformValue("roundCaps", d->roundCaps);
+    // Back faces of each box: every ray that can hit the capsule leaves the
+    // box through one, even with the eye inside the box.
+    f->glEnable(GL_CULL_FACE);
+    f->glCullFace(GL_FRONT);
+    f->glFrontFace(GL_CCW);
+    b.vao.bind();
+    f->glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, b.shapeVertices, static_cast<GLsizei>(d->cylinders.size()));
+    b.vao.release();
+    f->glDisable(GL_CULL_FACE);
+    b.program.release();
+  }
+  if (!d->lines.empty()) {
+    Batch& b = *d->lineBatch;
+    const float halfWidth = 0.5f * d->lineWidth;
+    b.program.bind();
+    b.program.setUniformValue("mvp", projection * view);
+    b.program.setUniformValue("viewportSize", QVector2D(float(viewportWidth), float(viewportHeight)));
+    b.program.setUniformValue("halfWidth", halfWidth);
+    b.program.setUniformValue("halfExtent", halfWidth + (d->smoothLines ? 1.0f : 0.0f));
+    b.program.setUniformValue("capExtent", halfWidth);
+    b.program.setUniformValue("smoothEdges", d->smoothLines);
+    if (d->smoothLines) {
+      f->glEnable(GL_BLEND);
+      f->glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+    }
+    b.vao.bind();
+    f->glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, b.shapeVertices, static_cast<GLsizei>(d->lines.size()));
+    b.vao.release();
+    b.program.release();
+    f->glDisable(GL_BLEND);
+  }
+
+  if (!hadDepth)
+    f->glDisable(GL_DEPTH_TEST);
+  f->glCullFace(static_cast<GLenum>(cullMode));
+  f->glFrontFace(static_cast<GLenum>(frontFace));
+  if (hadCull)
+    f->glEnable(GL_CULL_FACE);
+  if (hadBlend)
+    f->glEnable(GL_BLEND);
+}
+
+bool MoleculeRenderer::bounds(fvec3& min, fvec3& max) const
+{
+  if (d->box.empty())
+    return false;
+  min = d->box.min();
+  max = d->box.max();
+  return true;
+}
+
+void MoleculeRenderer::releaseGL() { d->dropGL(); }
 
 } // namespace vl

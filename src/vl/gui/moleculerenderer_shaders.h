@@ -1,0 +1,264 @@
+#pragma once
+// GLSL for the molecule renderer. Everything works in view space: the eye is
+// at the origin looking down -z (perspective) or along -z from the plane z = 0
+// (orthographic, where rays may start behind the geometry; the depth-range
+// test in the fragment shaders decides what is kept).
+
+namespace vl::shaders {
+
+// Shared by the sphere and cylinder fragment shaders: ray set-up, depth and
+// the headlight. Ambient is 0.2 of the colour, so a surface facing the eye
+// shows exactly the atom's colour.
+#define ORBISK_IMPOSTOR_COMMON                                                     \
+  "uniform mat4 projection;\n"                                                     \
+  "uniform bool orthographic;\n"                                                   \
+  "void eyeRay(vec3 pos, out vec3 ro, out vec3 rd) {\n"                            \
+  "  if (orthographic) { ro = vec3(pos.xy, 0.0); rd = vec3(0.0, 0.0, -1.0); }\n"   \
+  "  else { ro = vec3(0.0); rd = normalize(pos); }\n"                              \
+  "}\n"                                                                            \
+  "bool writeDepth(vec3 p) {\n"                                                    \
+  "  vec4 clip = projection * vec4(p, 1.0);\n"                                     \
+  "  if (clip.w <= 0.0) return false;\n"                                           \
+  "  float z = clip.z / clip.w;\n"                                                 \
+  "  if (z < -1.0 || z > 1.0) return false;\n"                                     \
+  "  gl_FragDepth = 0.5 * (gl_DepthRange.diff * z + gl_DepthRange.near + gl_DepthRange.far);\n" \
+  "  return true;\n"                                                               \
+  "}\n"                                                                            \
+  "vec3 shade(vec3 color, vec3 n, vec3 rd) {\n"                                    \
+  "  float lambert = max(dot(n, -rd), 0.0);\n"                                     \
+  "  return color * (0.2 + 0.8 * lambert);\n"                                      \
+  "}\n"
+
+inline const char* sphereVertex = R"(#version 330 core
+layout(location = 0) in vec2 corner;
+layout(location = 1) in vec4 centerRadius;
+layout(location = 2) in vec4 color;
+uniform mat4 view;
+uniform mat4 projection;
+uniform float viewScale;
+uniform bool orthographic;
+out vec3 vPos;
+flat out vec3 vCenter;
+flat out float vRadius;
+flat out vec3 vColor;
+void main() {
+  vec3 c = (view * vec4(centerRadius.xyz, 1.0)).xyz;
+  float r = centerRadius.w * viewScale;
+  vec3 axis = vec3(0.0, 0.0, 1.0);
+  float h = r;
+  if (!orthographic) {
+    float d = length(c);
+    if (d <= r * 1.0001) { // eye inside the sphere: nothing sensible to show
+      gl_Position = vec4(2.0, 2.0, 2.0, 1.0);
+      return;
+    }
+    // A quad through the centre, square to the eye ray: the tangent cone cuts
+    // it in a circle of radius r d / sqrt(d^2 - r^2).
+    axis = -c / d;
+    h = r * d / sqrt(d * d - r * r);
+  }
+  vec3 up0 = abs(axis.y) < 0.99 ? vec3(0.0, 1.0, 0.0) : vec3(1.0, 0.0, 0.0);
+  vec3 right = normalize(cross(up0, axis));
+  vec3 up = cross(axis, right);
+  vPos = c + (right * corner.x + up * corner.y) * h;
+  vCenter = c;
+  vRadius = r;
+  vColor = color.rgb;
+  gl_Position = projection * vec4(vPos, 1.0);
+}
+)";
+
+inline const char* sphereFragment = "#version 330 core\n" ORBISK_IMPOSTOR_COMMON R"(
+in vec3 vPos;
+flat in vec3 vCenter;
+flat in float vRadius;
+flat in vec3 vColor;
+out vec4 fragColor;
+void main() {
+  vec3 ro, rd;
+  eyeRay(vPos, ro, rd);
+  vec3 oc = ro - vCenter;
+  float b = dot(oc, rd);
+  vec3 q = oc - b * rd;  // closest approach; better conditioned than b^2 - c
+  float disc = vRadius * vRadius - dot(q, q);
+  if (disc < 0.0) discard;
+  float t = -b - sqrt(disc);
+  vec3 p = ro + t * rd;
+  if (!writeDepth(p)) discard;
+  fragColor = vec4(shade(vColor, (p - vCenter) / vRadius, rd), 1.0);
+}
+)";
+
+inline const char* cylinderVertex = R"(#version 330 core
+layout(location = 0) in vec3 corner;  // unit cube corner, -1..1
+layout(location = 1) in vec4 p0Radius;
+layout(location = 2) in vec3 p1;
+layout(location = 3) in vec4 color0;
+layout(location = 4) in vec4 color1;
+uniform mat4 view;
+uniform mat4 projection;
+uniform float viewScale;
+out vec3 vPos;
+flat out vec3 vP0;
+flat out vec3 vP1;
+flat out float vRadius;
+flat out vec3 vColor0;
+flat out vec3 vColor1;
+void main() {
+  vec3 a = (view * vec4(p0Radius.xyz, 1.0)).xyz;
+  vec3 b = (view * vec4(p1, 1.0)).xyz;
+  float r = p0Radius.w * viewScale;
+  vec3 axis = normalize(b - a);
+  vec3 ref0 = abs(axis.x) < 0.9 ? vec3(1.0, 0.0, 0.0) : vec3(0.0, 1.0, 0.0);
+  vec3 side = normalize(cross(axis, ref0));
+  vec3 side2 = cross(axis, side);
+  // Box around the whole capsule; its back faces cover every ray that can hit.
+  vec3 mid = 0.5 * (a + b);
+  float halfLen = 0.5 * length(b - a) + r;
+  vPos = mid + axis * (corner.x * halfLen) + side * (corner.y * r) + side2 * (corner.z * r);
+  vP0 = a;
+  vP1 = b;
+  vRadius = r;
+  vColor0 = color0.rgb;
+  vColor1 = color1.rgb;
+  gl_Position = projection * vec4(vPos, 1.0);
+}
+)";
+
+inline const char* cylinderFragment = "#version 330 core\n" ORBISK_IMPOSTOR_COMMON R"(
+in vec3 vPos;
+flat in vec3 vP0;
+flat in vec3 vP1;
+flat in float vRadius;
+flat in vec3 vColor0;
+flat in vec3 vColor1;
+uniform bool roundCaps;
+out vec4 fragColor;
+const float NO_HIT = 3.0e38;
+float sphereHit(vec3 ro, vec3 rd, vec3 c, float r) {
+  vec3 oc = ro - c;
+  float b = dot(oc, rd);
+  vec3 q = oc - b * rd;
+  float disc = r * r - dot(q, q);
+  return disc < 0.0 ? NO_HIT : -b - sqrt(disc);
+}
+void main() {
+  vec3 ro, rd;
+  eyeRay(vPos, ro, rd);
+  vec3 axisVec = vP1 - vP0;
+  float len = length(axisVec);
+  vec3 u = axisVec / len;
+  vec3 oc = ro - vP0;
+  vec3 dPerp = rd - dot(rd, u) * u;
+  vec3 ocPerp = oc - dot(oc, u) * u;
+  float a = dot(dPerp, dPerp);
+  float best = NO_HIT;
+  vec3 n = vec3(0.0);
+  if (a > 1e-12) {
+    float b = dot(dPerp, ocPerp);
+    float c = dot(ocPerp, ocPerp) - vRadius * vRadius;
+    float disc = b * b - a * c;
+    if (disc >= 0.0) {
+      float t = (-b - sqrt(disc)) / a;
+      float s = dot(oc + t * rd, u);
+      if (s >= 0.0 && s <= len) {
+        best = t;
+        n = normalize(ocPerp + t * dPerp);
+      }
+    }
+  }
+  if (roundCaps) {
+    float t0 = sphereHit(ro, rd, vP0, vRadius);
+    if (t0 < best) { best = t0; n = (ro + t0 * rd - vP0) / vRadius; }
+    float t1 = sphereHit(ro, rd, vP1, vRadius);
+    if (t1 < best) { best = t1; n = (ro + t1 * rd - vP1) / vRadius; }
+  } else {
+    float du = dot(rd, u);
+    if (abs(du) > 1e-8) {
+      float t0 = dot(vP0 - ro, u) / du;
+      vec3 h0 = ro + t0 * rd - vP0;
+      if (t0 < best && dot(h0, h0) <= vRadius * vRadius) { best = t0; n = -u; }
+      float t1 = dot(vP1 - ro, u) / du;
+      vec3 h1 = ro + t1 * rd - vP1;
+      if (t1 < best && dot(h1, h1) <= vRadius * vRadius) { best = t1; n = u; }
+    }
+  }
+  if (best == NO_HIT) discard;
+  vec3 p = ro + best * rd;
+  if (!writeDepth(p)) discard;
+  // Split at the midpoint with a sharp edge; each half takes its atom's colour.
+  vec3 color = dot(p - vP0, u) < 0.5 * len ? vColor0 : vColor1;
+  fragColor = vec4(shade(color, n, rd), 1.0);
+}
+)";
+
+// Wide lines by hand: each segment is a screen-space quad, widened by a pixel
+// for the smoothed edge and lengthened by half the width so joints close.
+inline const char* lineVertex = R"(#version 330 core
+layout(location = 0) in vec2 corner;  // x: 0 = first end, 1 = second; y: side, -1 or 1
+layout(location = 1) in vec3 p0;
+layout(location = 2) in vec4 color0;
+layout(location = 3) in vec3 p1;
+layout(location = 4) in vec4 color1;
+uniform mat4 mvp;
+uniform vec2 viewportSize;
+uniform float halfExtent;  // pixels from the centre line to the quad edge
+uniform float capExtent;   // pixels added beyond each end
+out float vT;
+noperspective out float vDist;
+flat out vec4 vColor0;
+flat out vec4 vColor1;
+void main() {
+  vec4 a = mvp * vec4(p0, 1.0);
+  vec4 b = mvp * vec4(p1, 1.0);
+  float ta = 0.0, tb = 1.0;
+  // Clip against the near plane so that w stays positive.
+  float da = a.z + a.w, db = b.z + b.w;
+  if (da < 0.0 && db < 0.0) {
+    gl_Position = vec4(2.0, 2.0, 2.0, 1.0);
+    return;
+  }
+  if (da < 0.0) { float t = da / (da - db); a = mix(a, b, t); ta = t; }
+  else if (db < 0.0) { float t = da / (da - db); b = mix(a, b, t); tb = t; }
+  vec2 sa = a.xy / a.w * viewportSize * 0.5;
+  vec2 sb = b.xy / b.w * viewportSize * 0.5;
+  vec2 dir = sb - sa;
+  float l = length(dir);
+  dir = l > 1e-4 ? dir / l : vec2(1.0, 0.0);
+  vec2 nrm = vec2(-dir.y, dir.x);
+  bool first = corner.x < 0.5;
+  vec4 e = first ? a : b;
+  vec2 off = nrm * corner.y * halfExtent + dir * (first ? -capExtent : capExtent);
+  gl_Position = e + vec4(off * 2.0 / viewportSize * e.w, 0.0, 0.0);
+  vT = first ? ta : tb;
+  vDist = corner.y * halfExtent;
+  vColor0 = color0;
+  vColor1 = color1;
+}
+)";
+
+inline const char* lineFragment = R"(#version 330 core
+in float vT;
+noperspective in float vDist;
+flat in vec4 vColor0;
+flat in vec4 vColor1;
+uniform float halfWidth;
+uniform bool smoothEdges;
+out vec4 fragColor;
+void main() {
+  float d = abs(vDist);
+  float alpha = 1.0;
+  if (smoothEdges) {
+    alpha = clamp(halfWidth + 0.5 - d, 0.0, 1.0);
+    if (alpha < 1.0 / 255.0) discard;
+  } else if (d > halfWidth) {
+    discard;
+  }
+  vec4 c = vT < 0.5 ? vColor0 : vColor1;
+  fragColor = vec4(c.rgb, alpha);
+}
+)";
+
+#undef ORBISK_IMPOSTOR_COMMON
+
+} // namespace vl::shaders

@@ -1,0 +1,499 @@
+// Off-screen pictures of small scenes with fixed cameras, checked pixel by pixel.
+#include <gtest/gtest.h>
+
+#include <QMatrix4x4>
+
+#include <cmath>
+#include <limits>
+
+#include "test_renderer_gl.h"
+#include "vl/gui/moleculerenderer.h"
+#include "vl/molecule.h"
+
+namespace {
+
+using vl::fvec3;
+using vl::fvec4;
+
+constexpr int kSize = 128;
+const fvec4 kCarbon = vl::atomInfo(vl::AT_Carbon).cpkColor();
+const fvec4 kHydrogen = vl::atomInfo(vl::AT_Hydrogen).cpkColor();
+const fvec4 kOxygen = vl::atomInfo(vl::AT_Oxygen).cpkColor();
+const fvec4 kNitrogen = vl::atomInfo(vl::AT_Nitrogen).cpkColor();
+
+vl::Atom* addAtom(vl::Molecule& m, vl::EAtomType type, fvec3 p, float radius)
+{
+  auto a = vl::make_ref<vl::Atom>();
+  a->setAtomType(type);
+  a->setCoordinates(p);
+  a->setRadius(radius);
+  a->setColor(vl::atomInfo(type).cpkColor());
+  m.addAtom(a);
+  return a.get();
+}
+
+vl::Bond* addBond(vl::Molecule& m, vl::Atom* a1, vl::Atom* a2, float radius)
+{
+  auto b = vl::make_ref<vl::Bond>();
+  b->setAtom1(a1);
+  b->setAtom2(a2);
+  b->setRadius(radius);
+  m.addBond(b);
+  return b.get();
+}
+
+struct Camera {
+  QMatrix4x4 view, projection;
+};
+
+// Looking down -z from z = 10 at the square -2..2: 32 pixels per angstrom.
+Camera orthoCamera()
+{
+  Camera c;
+  c.view.translate(0, 0, -10);
+  c.projection.ortho(-2, 2, -2, 2, 1, 100);
+  return c;
+}
+
+// Eye at the origin looking down -z.
+Camera perspectiveCamera()
+{
+  Camera c;
+  c.projection.perspective(50.0f, 1.0f, 0.5f, 50.0f);
+  return c;
+}
+
+// The pixel under world point (x, y) of the orthographic camera.
+QRgb at(const QImage& img, float x, float y)
+{
+  int col = static_cast<int>(std::floor((x + 2.0f) / 4.0f * kSize));
+  int row = kSize - 1 - static_cast<int>(std::floor((y + 2.0f) / 4.0f * kSize));
+  return img.pixel(col, row);
+}
+
+bool isBackground(QRgb p) { return qRed(p) == 0 && qGreen(p) == 0 && qBlue(p) == 0; }
+
+// Colour within a few steps of 8 bits, scaled by the light factor.
+::testing::AssertionResult near(QRgb p, const fvec4& c, float factor = 1.0f, int tol = 6)
+{
+  int r = std::lround(c.r * factor * 255), g = std::lround(c.g * factor * 255), b = std::lround(c.b * factor * 255);
+  if (std::abs(qRed(p) - r) <= tol && std::abs(qGreen(p) - g) <= tol && std::abs(qBlue(p) - b) <= tol)
+    return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "pixel (" << qRed(p) << "," << qGreen(p) << "," << qBlue(p)
+                                       << ") expected (" << r << "," << g << "," << b << ")";
+}
+
+class RendererTest : public ::testing::Test {
+protected:
+  void SetUp() override
+  {
+    auto& env = orbisk_test::GLEnvironment::instance();
+    if (!env.problem().empty())
+      GTEST_SKIP() << "no OpenGL here: " << env.problem();
+    ASSERT_TRUE(env.makeCurrent());
+  }
+
+  QImage draw(vl::MoleculeRenderer& r, const Camera& cam)
+  {
+    orbisk_test::OffscreenTarget target(kSize, kSize);
+    EXPECT_TRUE(target.valid());
+    target.begin();
+    r.render(cam.view, cam.projection, kSize, kSize);
+    QImage img = target.image();
+    QOpenGLFramebufferObject::bindDefault();
+    if (const char* dir = std::getenv("ORBISK_RENDER_DUMP"))
+      img.save(QString("%1/%2.png").arg(dir, ::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    return img;
+  }
+
+  QImage draw(const vl::Molecule& m, const Camera& cam = orthoCamera())
+  {
+    vl::MoleculeRenderer r;
+    r.prepare(m);
+    QImage img = draw(r, cam);
+    r.releaseGL();
+    return img;
+  }
+};
+
+// C at x = -1, H at x = +1, both on the x axis.
+struct CH {
+  vl::Molecule m;
+  vl::Atom* c;
+  vl::Atom* h;
+  vl::Bond* b;
+  explicit CH(vl::EMoleculeStyle style, float bondRadius = 0.0795349f)
+  {
+    m.setMoleculeStyle(style);
+    c = addAtom(m, vl::AT_Carbon, {-1, 0, 0}, 0.26f);
+    h = addAtom(m, vl::AT_Hydrogen, {1, 0, 0}, 0.15f);
+    b = addBond(m, c, h, bondRadius);
+  }
+};
+
+TEST_F(RendererTest, SpaceFillingSpheresAreLitDiscsWithoutBonds)
+{
+  vl::Molecule m;
+  m.setMoleculeStyle(vl::MS_AtomsOnly);
+  vl::Atom* o = addAtom(m, vl::AT_Oxygen, {-0.8f, 0, 0}, 0.6f);
+  vl::Atom* n = addAtom(m, vl::AT_Nitrogen, {1.2f, 0, 0}, 0.5f);
+  addBond(m, o, n, 0.2f);
+  QImage img = draw(m);
+
+  // Facing the headlight the surface has the atom's own colour; towards the
+  // rim only the ambient part is left.
+  EXPECT_TRUE(near(at(img, -0.8f, 0), kOxygen));
+  EXPECT_TRUE(near(at(img, 1.2f, 0), kNitrogen));
+  QRgb rim = at(img, -0.8f + 0.58f, 0);
+  EXPECT_GT(qRed(rim), 0.2 * 255 - 3);
+  EXPECT_LT(qRed(rim), 0.5 * 255);
+  EXPECT_TRUE(isBackground(at(img, 0.2f, 0))) << "no bond in space-filling";
+
+  // The disc has the atom's radius: pi r^2 in pixels, and nothing dark inside.
+  int count = 0, dark = 0;
+  for (int y = 0; y < kSize; ++y)
+    for (int x = 0; x < kSize; ++x) {
+      float wx = (x + 0.5f) / kSize * 4 - 2, wy = 2 - (y + 0.5f) / kSize * 4;
+      float d = std::hypot(wx + 0.8f, wy);
+      if (d < 0.7f && !isBackground(img.pixel(x, y)))
+        ++count;
+      if (d < 0.57f && qRed(img.pixel(x, y)) < 0.2 * 255 - 3)
+        ++dark;
+    }
+  const double expected = M_PI * (0.6 * 32) * (0.6 * 32);
+  EXPECT_NEAR(count, expected, expected * 0.03);
+  EXPECT_EQ(dark, 0);
+}
+
+TEST_F(RendererTest, BallAndStickBondIsSplitCylinderBetweenBalls)
+{
+  CH ch(vl::MS_BallAndStick);
+  QImage img = draw(ch.m);
+  EXPECT_TRUE(near(at(img, -1, 0), kCarbon));
+  EXPECT_TRUE(near(at(img, 1, 0), kHydrogen));
+  // Each half in its atom's colour, with a sharp boundary at the midpoint.
+  EXPECT_TRUE(near(at(img, -0.5f, 0), kCarbon));
+  EXPECT_TRUE(near(at(img, -0.04f, 0), kCarbon));
+  EXPECT_TRUE(near(at(img, 0.04f, 0), kHydrogen));
+  EXPECT_TRUE(near(at(img, 0.5f, 0), kHydrogen));
+  // The cylinder has the bond's radius.
+  EXPECT_FALSE(isBackground(at(img, -0.5f, 0.06f)));
+  EXPECT_TRUE(isBackground(at(img, -0.5f, 0.11f)));
+  // Beyond the small hydrogen ball there is nothing.
+  EXPECT_TRUE(isBackground(at(img, 1.2f, 0)));
+
+  ch.b->setUseAtomColors(false);
+  ch.b->setColor(fvec4(1, 1, 0, 1));
+  img = draw(ch.m);
+  EXPECT_TRUE(near(at(img, -0.5f, 0), fvec4(1, 1, 0, 1)));
+  EXPECT_TRUE(near(at(img, 0.5f, 0), fvec4(1, 1, 0, 1)));
+}
+
+TEST_F(RendererTest, SticksHaveRoundedCapsAndNoBalls)
+{
+  CH ch(vl::MS_Sticks, 0.1f);
+  QImage img = draw(ch.m);
+  EXPECT_TRUE(near(at(img, -1, 0), kCarbon));
+  EXPECT_TRUE(near(at(img, 1, 0), kHydrogen));
+  // Inside the atom radius but outside the stick: no sphere.
+  EXPECT_TRUE(isBackground(at(img, -1, 0.2f)));
+  EXPECT_TRUE(isBackground(at(img, 1, 0.14f)));
+  // The cap is a hemisphere: a point off the axis past the end is covered,
+  // which a flat end would leave empty.
+  EXPECT_FALSE(isBackground(at(img, -1.05f, 0.05f)));
+  EXPECT_FALSE(isBackground(at(img, 1.05f, -0.05f)));
+  EXPECT_TRUE(isBackground(at(img, -1.14f, 0)));
+
+  // An atom without bonds stays visible as a ball of the stick radius.
+  vl::Atom* lone = addAtom(ch.m, vl::AT_Oxygen, {0, -1.2f, 0}, 0.3f);
+  (void)lone;
+  img = draw(ch.m);
+  EXPECT_TRUE(near(at(img, 0, -1.2f), kOxygen));
+  EXPECT_TRUE(isBackground(at(img, 0, -1.2f + 0.15f)));
+}
+
+TEST_F(RendererTest, WireframeDrawsThinUnlitLinesAndMarksLoneAtoms)
+{
+  CH ch(vl::MS_Wireframe);
+  ch.m.setLineWidth(2.0f);
+  ch.m.setSmoothLines(true);
+  vl::Atom* lone = addAtom(ch.m, vl::AT_Oxygen, {0, -1.2f, 0}, 0.3f);
+  QImage img = draw(ch.m);
+
+  // Unlit halves in the atoms' colours.
+  EXPECT_TRUE(near(at(img, -0.5f, 0.01f), kCarbon));
+  EXPECT_TRUE(near(at(img, 0.5f, 0.01f), kHydrogen));
+  EXPECT_TRUE(isBackground(at(img, -1, 0.2f))) << "no atom balls in wireframe";
+
+  // The line on y = 0 lies on a pixel boundary: exactly two rows thick.
+  for (float x : {-0.7f, -0.3f, 0.3f, 0.7f}) {
+    int col = static_cast<int>((x + 2.0f) / 4.0f * kSize), rows = 0;
+    for (int y = 0; y < kSize; ++y)
+      if (!isBackground(img.pixel(col, y)) && y < kSize / 2 + 10)
+        ++rows;
+    EXPECT_EQ(rows, 2) << "at x = " << x;
+  }
+
+  // Nothing coloured away from the bond and the lone atom's cross.
+  int stray = 0;
+  for (int y = 0; y < kSize; ++y)
+    for (int x = 0; x < kSize; ++x) {
+      if (isBackground(img.pixel(x, y)))
+        continue;
+      float wx = (x + 0.5f) / kSize * 4 - 2, wy = 2 - (y + 0.5f) / kSize * 4;
+      bool onBond = std::fabs(wy) < 2.5f / 32 && wx > -1.1f && wx < 1.1f;
+      bool onCross = std::fabs(wx) < 0.3f && std::fabs(wy + 1.2f) < 0.3f;
+      if (!onBond && !onCross)
+        ++stray;
+    }
+  EXPECT_EQ(stray, 0);
+  // The atom without bonds does not vanish.
+  EXPECT_TRUE(near(at(img, 0.1f, -1.2f + 0.01f), kOxygen));
+
+  // Once it has a bond, the cross goes.
+  addBond(ch.m, ch.c, lone, 0.1f);
+  img = draw(ch.m);
+  EXPECT_TRUE(isBackground(at(img, 0.1f, -1.2f + 0.01f)));
+}
+
+TEST_F(RendererTest, HiddenAtomsTakeTheirBondsWithThem)
+{
+  for (auto style : {vl::MS_BallAndStick, vl::MS_Sticks, vl::MS_Wireframe, vl::MS_AtomsOnly}) {
+    SCOPED_TRACE(style);
+    CH ch(style, 0.1f);
+    ch.m.setLineWidth(2.0f);
+    ch.m.setAtomTypeVisible(vl::AT_Hydrogen, false);
+    QImage img = draw(ch.m);
+    EXPECT_TRUE(isBackground(at(img, 1, 0.01f)));
+    EXPECT_TRUE(isBackground(at(img, 0.5f, 0.01f)));
+    EXPECT_TRUE(isBackground(at(img, -0.5f, 0.01f)));
+    if (style == vl::MS_BallAndStick || style == vl::MS_AtomsOnly) {
+      EXPECT_TRUE(near(at(img, -1, 0), kCarbon));
+    }
+  }
+
+  CH ch(vl::MS_BallAndStick);
+  ch.b->setVisible(false);
+  QImage img = draw(ch.m);
+  EXPECT_TRUE(isBackground(at(img, 0, 0)));
+  EXPECT_TRUE(near(at(img, 1, 0), kHydrogen));
+}
+
+TEST_F(RendererTest, NearerSurfacesHideFartherOnes)
+{
+  // Whatever the drawing order, the atom nearer the eye (larger z) wins.
+  for (bool nearFirst : {true, false}) {
+    vl::Molecule m;
+    m.setMoleculeStyle(vl::MS_AtomsOnly);
+    if (nearFirst)
+      addAtom(m, vl::AT_Nitrogen, {0.5f, 0, 1}, 0.8f);
+    addAtom(m, vl::AT_Oxygen, {-0.5f, 0, -1}, 0.8f);
+    if (!nearFirst)
+      addAtom(m, vl::AT_Nitrogen, {0.5f, 0, 1}, 0.8f);
+    QImage img = draw(m);
+    QRgb overlap = at(img, 0, 0);
+    EXPECT_GT(qBlue(overlap), qRed(overlap)) << "nitrogen in front, first " << nearFirst;
+    EXPECT_GT(qRed(at(img, -1.1f, 0)), qBlue(at(img, -1.1f, 0)));
+  }
+
+  // A bond passing behind a ball is hidden by it, and shows in front of one.
+  vl::Molecule m;
+  m.setMoleculeStyle(vl::MS_BallAndStick);
+  vl::Atom* a = addAtom(m, vl::AT_Hydrogen, {-1.5f, 0, -1}, 0.1f);
+  vl::Atom* b = addAtom(m, vl::AT_Hydrogen, {1.5f, 0, -1}, 0.1f);
+  addBond(m, a, b, 0.1f);
+  addAtom(m, vl::AT_Oxygen, {-0.6f, 0, 0}, 0.4f);
+  addAtom(m, vl::AT_Nitrogen, {0.6f, 0, -2}, 0.4f);
+  QImage img = draw(m);
+  EXPECT_TRUE(near(at(img, -0.6f, 0), kOxygen));
+  EXPECT_TRUE(near(at(img, 0.6f, 0), kHydrogen));
+}
+
+// Reference silhouettes by casting one ray per pixel centre on the CPU.
+bool sphereHit(fvec3 d, fvec3 c, float r)
+{
+  float len = d.length();
+  d = d * (1.0f / len);
+  float b = d.x * c.x + d.y * c.y + d.z * c.z;
+  fvec3 q = c - d * b;
+  return b > 0 && q.length() <= r;
+}
+
+bool capsuleHit(fvec3 d, fvec3 p0, fvec3 p1, float r)
+{
+  // Distance from the ray to the segment is convex in the segment parameter.
+  d = d * (1.0f / d.length());
+  auto dist = [&](float s) {
+    fvec3 p = p0 + (p1 - p0) * s;
+    float t = std::max(0.0f, p.x * d.x + p.y * d.y + p.z * d.z);
+    return (p - d * t).length();
+  };
+  float lo = 0, hi = 1;
+  for (int i = 0; i < 60; ++i) {
+    float m1 = lo + (hi - lo) / 3, m2 = hi - (hi - lo) / 3;
+    (dist(m1) < dist(m2) ? hi : lo) = (dist(m1) < dist(m2) ? m2 : m1);
+  }
+  return dist(0.5f * (lo + hi)) <= r;
+}
+
+TEST_F(RendererTest, PerspectiveImpostorsMatchRayCastSilhouettes)
+{
+  // Off-axis and oblique shapes: the sphere quad and the capsule box must
+  // cover the whole silhouette, and nothing outside it may be drawn.
+  const fvec3 sc(1.2f, 0.8f, -6), p0(-1.5f, -1, -4), p1(0.5f, -0.3f, -9);
+  const float sr = 1.0f, cr = 0.3f;
+  vl::Molecule m;
+  m.setMoleculeStyle(vl::MS_Sticks);
+  vl::Atom* a = addAtom(m, vl::AT_Carbon, p0, 0.2f);
+  vl::Atom* b = addAtom(m, vl::AT_Carbon, p1, 0.2f);
+  addBond(m, a, b, cr);
+  vl::Molecule ms;
+  ms.setMoleculeStyle(vl::MS_AtomsOnly);
+  addAtom(ms, vl::AT_Oxygen, sc, sr);
+
+  const float tanHalf = std::tan(25.0f * float(M_PI) / 180.0f);
+  auto ray = [&](int x, int y) {
+    float nx = (x + 0.5f) / kSize * 2 - 1, ny = 1 - (y + 0.5f) / kSize * 2;
+    return fvec3(nx * tanHalf, ny * tanHalf, -1);
+  };
+  for (int pass = 0; pass < 2; ++pass) {
+    SCOPED_TRACE(pass == 0 ? "sphere" : "capsule");
+    QImage img = draw(pass == 0 ? ms : m, perspectiveCamera());
+    std::vector<char> ref(kSize * kSize);
+    int inside = 0;
+    for (int y = 0; y < kSize; ++y)
+      for (int x = 0; x < kSize; ++x) {
+        fvec3 d = ray(x, y);
+        ref[y * kSize + x] = pass == 0 ? sphereHit(d, sc, sr) : capsuleHit(d, p0, p1, cr);
+        inside += ref[y * kSize + x];
+      }
+    ASSERT_GT(inside, 200);
+    int wrongInside = 0;
+    for (int y = 1; y < kSize - 1; ++y)
+      for (int x = 1; x < kSize - 1; ++x) {
+        bool drawn = !isBackground(img.pixel(x, y));
+        char r = ref[y * kSize + x];
+        if (drawn == bool(r))
+          continue;
+        // A disagreement is allowed only right on the reference silhouette.
+        bool edge = ref[y * kSize + x - 1] != r || ref[y * kSize + x + 1] != r || ref[(y - 1) * kSize + x] != r ||
+                    ref[(y + 1) * kSize + x] != r;
+        if (!edge)
+          ++wrongInside;
+      }
+    EXPECT_EQ(wrongInside, 0);
+  }
+}
+
+TEST_F(RendererTest, PerspectiveOcclusion)
+{
+  vl::Molecule m;
+  m.setMoleculeStyle(vl::MS_AtomsOnly);
+  addAtom(m, vl::AT_Oxygen, {0, 0, -8}, 1.0f);
+  addAtom(m, vl::AT_Nitrogen, {0.3f, 0, -5}, 0.5f);
+  QImage img = draw(m, perspectiveCamera());
+  QRgb centre = img.pixel(kSize / 2 + 3, kSize / 2);
+  EXPECT_GT(qBlue(centre), qRed(centre));
+  QRgb side = img.pixel(kSize / 2 - 12, kSize / 2);
+  EXPECT_GT(qRed(side), qBlue(side));
+}
+
+TEST_F(RendererTest, BadAndEmptyInputDrawsWhatIsValid)
+{
+  const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+  for (auto style : {vl::MS_BallAndStick, vl::MS_Sticks, vl::MS_Wireframe, vl::MS_AtomsOnly}) {
+    SCOPED_TRACE(style);
+    vl::Molecule empty;
+    empty.setMoleculeStyle(style);
+    vl::MoleculeRenderer r;
+    r.prepare(empty);
+    fvec3 lo, hi;
+    EXPECT_FALSE(r.bounds(lo, hi));
+    draw(r, orthoCamera());
+
+    vl::Molecule m;
+    m.setMoleculeStyle(style);
+    m.setLineWidth(nan);
+    vl::Atom* good = addAtom(m, vl::AT_Carbon, {0, 0, 0}, 0.3f);
+    vl::Atom* bad1 = addAtom(m, vl::AT_Carbon, {nan, 0, 0}, 0.3f);
+    vl::Atom* bad2 = addAtom(m, vl::AT_Carbon, {0, inf, 0}, 0.3f);
+    vl::Atom* same = addAtom(m, vl::AT_Carbon, {0, 0, 0}, 0.3f);
+    addAtom(m, vl::AT_Carbon, {1, 0, 0}, nan);
+    addAtom(m, vl::AT_Carbon, {1, 1, 0}, -1.0f);
+    addBond(m, good, bad1, 0.1f);
+    addBond(m, bad2, good, 0.1f);
+    addBond(m, good, same, 0.1f); // zero length
+    addBond(m, good, nullptr, 0.1f);
+    addBond(m, nullptr, nullptr, 0.1f);
+    r.prepare(m);
+    ASSERT_TRUE(r.bounds(lo, hi));
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_TRUE(std::isfinite(lo[i]) && std::isfinite(hi[i]));
+      EXPECT_LE(hi[i], 1.5f);
+      EXPECT_GE(lo[i], -0.5f);
+    }
+    draw(r, orthoCamera());
+    r.releaseGL();
+  }
+}
+
+TEST_F(RendererTest, BoundsCoverWhatIsDrawn)
+{
+  CH ch(vl::MS_BallAndStick);
+  vl::MoleculeRenderer r;
+  r.prepare(ch.m);
+  fvec3 lo, hi;
+  ASSERT_TRUE(r.bounds(lo, hi));
+  EXPECT_FLOAT_EQ(lo.x, -1.26f);
+  EXPECT_FLOAT_EQ(hi.x, 1.15f);
+  EXPECT_FLOAT_EQ(lo.y, -0.26f);
+  EXPECT_FLOAT_EQ(hi.z, 0.26f);
+
+  // Wireframe: the line ends only; a lone atom adds its cross.
+  ch.m.setMoleculeStyle(vl::MS_Wireframe);
+  r.prepare(ch.m);
+  ASSERT_TRUE(r.bounds(lo, hi));
+  EXPECT_FLOAT_EQ(lo.x, -1.0f);
+  EXPECT_FLOAT_EQ(hi.x, 1.0f);
+  EXPECT_FLOAT_EQ(hi.y, 0.0f);
+  addAtom(ch.m, vl::AT_Oxygen, {0, 3, 0}, 0.3f);
+  r.prepare(ch.m);
+  ASSERT_TRUE(r.bounds(lo, hi));
+  EXPECT_GT(hi.y, 3.0f);
+
+  // Nothing visible: no bounds.
+  for (auto* a : {ch.c, ch.h})
+    a->setVisible(false);
+  ch.m.atom(2)->setVisible(false);
+  r.prepare(ch.m);
+  EXPECT_FALSE(r.bounds(lo, hi));
+}
+
+TEST_F(RendererTest, PrepareReplacesAndSurvivesContextRelease)
+{
+  CH first(vl::MS_BallAndStick);
+  vl::Molecule second;
+  second.setMoleculeStyle(vl::MS_AtomsOnly);
+  addAtom(second, vl::AT_Nitrogen, {0, 1, 0}, 0.4f);
+
+  vl::MoleculeRenderer r;
+  r.prepare(first.m);
+  QImage img = draw(r, orthoCamera());
+  EXPECT_TRUE(near(at(img, -1, 0), kCarbon));
+
+  r.prepare(second);
+  img = draw(r, orthoCamera());
+  EXPECT_TRUE(isBackground(at(img, -1, 0)));
+  EXPECT_TRUE(near(at(img, 0, 1), kNitrogen));
+
+  r.releaseGL();
+  img = draw(r, orthoCamera());
+  EXPECT_TRUE(near(at(img, 0, 1), kNitrogen)) << "drawn again after the GL objects were freed";
+
+  r.clear();
+  img = draw(r, orthoCamera());
+  EXPECT_TRUE(isBackground(at(img, 0, 1)));
+  r.releaseGL();
+}
+
+} // namespace
