@@ -1,16 +1,13 @@
 // Loads every file of the shared corpus of real program outputs and compares
 // with the expectations listed beside them.
-#include <gtest/gtest.h>
-
-#include <cstdio>
 #include <exception>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "qcout_testutil.h"
 #include "readers/loader.h"
-#include "vl/log.h"
 
 namespace {
 
@@ -63,8 +60,7 @@ TEST(Corpus, EveryFileLoadsAsExpected)
   const auto rows = ReadExpectations(table);
   ASSERT_FALSE(rows.empty());
 
-  std::FILE* sink = std::tmpfile();
-  vl::Log::setOutput(sink);
+  qctest::LogCapture quiet;
   for (const Expected& e : rows) {
     SCOPED_TRACE(e.file);
     StructureList list;
@@ -84,6 +80,4 @@ TEST(Corpus, EveryFileLoadsAsExpected)
       EXPECT_EQ(list.back()->bonds(), e.bonds);
     }
   }
-  vl::Log::setOutput(nullptr);
-  std::fclose(sink);
 }
