@@ -53,9 +53,10 @@ Say& Say::operator<<(unsigned long long value)
 
 namespace {
 
-std::string argText(const auto& a, int decimals)
+template <class ArgT>
+std::string argText(const ArgT& a, int decimals)
 {
-  using Kind = std::decay_t<decltype(a.kind)>;
+  using Kind = decltype(a.kind);
   switch (a.kind) {
   case Kind::Text:
     return a.text;
