@@ -1,0 +1,273 @@
+// Display styles, highlight, hydrogen setting and the overlay line, driven
+// through MolApplet without a window.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include <unistd.h>
+
+#include "molapp.h"
+#include "test_renderer_gl.h"
+#include "vl/gui/scenemanager.h"
+#include "vl/gui/text.h"
+
+extern const float at_rad[119];
+
+namespace {
+
+const vl::fvec4 kHighlight(0.45f, 1.0f, 1.0f, 1.0f);
+
+// Water twice: the second frame shifted along x.
+const char* kWaterTwoFrames = "3\nframe 1\n"
+                              "O 0.000 0.000 0.117\nH 0.000 0.757 -0.467\nH 0.000 -0.757 -0.467\n"
+                              "3\nframe 2\n"
+                              "O 5.000 0.000 0.117\nH 5.000 0.757 -0.467\nH 5.000 -0.757 -0.467\n";
+
+class TempFile {
+public:
+  explicit TempFile(const std::string& text)
+  {
+    char tmpl[] = "/tmp/orbisk-display-XXXXXX.xyz";
+    int fd = mkstemps(tmpl, 4);
+    if (fd >= 0)
+      close(fd);
+    mPath = tmpl;
+    std::ofstream(mPath) << text;
+  }
+  ~TempFile() { std::remove(mPath.c_str()); }
+  const std::string& path() const { return mPath; }
+
+private:
+  std::string mPath;
+};
+
+class DisplayTest : public ::testing::Test {
+protected:
+  void SetUp() override
+  {
+    Nmat = 0;
+    m_at1 = m_at2 = m_at3 = m_at4 = nullptr;
+    app.initialize();
+  }
+  void TearDown() override
+  {
+    Nmat = 0;
+    m_at1 = m_at2 = m_at3 = m_at4 = nullptr;
+  }
+
+  // Loads the text as an XYZ file; the last frame becomes current.
+  void load(const std::string& xyz)
+  {
+    TempFile f(xyz);
+    app.loadFile(f.path());
+    ASSERT_FALSE(app.molecules().empty()) << "the XYZ reader found nothing";
+  }
+  vl::Molecule& current() { return *app.molecules()[static_cast<size_t>(app.currentMolecule())]; }
+  void key(vl::EKey k) { app.keyPressEvent(0, k); }
+  // Steps the style up until it is the one wanted.
+  void style(int s)
+  {
+    for (int i = 0; i < 4 && app.currentStyle() != s; ++i)
+      key(vl::Key_Up);
+    ASSERT_EQ(app.currentStyle(), s);
+  }
+
+  MolApplet app;
+};
+
+TEST(BallRadiusTable, FollowsThePeriodsAndHoldsTheCheckRows)
+{
+  EXPECT_EQ(at_rad[0], 0.0f);
+  const struct {
+    int z;
+    float r;
+  } rows[] = {{1, 0.15f}, {6, 0.26f}, {7, 0.28f}, {8, 0.30f}, {17, 0.42f}, {26, 0.47f},
+              {35, 0.56f}, {53, 0.66f}, {79, 0.70f}, {92, 0.72f}, {118, 0.87f}};
+  for (const auto& row : rows)
+    EXPECT_EQ(at_rad[row.z], row.r) << "Z = " << row.z;
+
+  // Steps of 0.02 in periods 1 to 3 and 0.01 after; flat f-blocks.
+  auto hundredths = [](int z) {
+    if (z <= 2) return 15 + 2 * (z - 1);
+    if (z <= 10) return 20 + 2 * (z - 3);
+    if (z <= 18) return 30 + 2 * (z - 11);
+    if (z <= 36) return 40 + (z - 19);
+    if (z <= 54) return 50 + (z - 37);
+    if (z <= 57) return 60 + (z - 55);
+    if (z <= 71) return 62;
+    if (z <= 86) return 63 + (z - 72);
+    if (z <= 89) return 70 + (z - 87);
+    if (z <= 103) return 72;
+    return 73 + (z - 104);
+  };
+  for (int z = 1; z <= 118; ++z)
+    EXPECT_EQ(at_rad[z], static_cast<float>(hundredths(z) / 100.0)) << "Z = " << z;
+}
+
+TEST_F(DisplayTest, BallAndStickRadiiFromTableAndBondRule)
+{
+  load("6\nmethanol and a peroxide oxygen\n"
+       "C 0 0 0\nO 1.43 0 0\nH -0.5 0.9 0\nH 1.8 0.8 0\nO 2.8 0 0\nH 6 6 6\n");
+  vl::Molecule& m = current();
+  EXPECT_EQ(m.moleculeStyle(), vl::MS_BallAndStick);
+  EXPECT_EQ(m.atom(0)->radius(), 0.26f);
+  EXPECT_EQ(m.atom(1)->radius(), 0.30f);
+  EXPECT_EQ(m.atom(2)->radius(), 0.15f);
+  ASSERT_GE(m.bonds(), 3);
+  bool sawCO = false, sawOO = false, sawH = false;
+  for (int i = 0; i < m.bonds(); ++i) {
+    const vl::Bond* b = m.bond(i);
+    const float r1 = b->atom1()->radius(), r2 = b->atom2()->radius();
+    const float mr = std::min(r1, r2);
+    if (mr == 0.15f) {
+      EXPECT_NEAR(b->radius(), 0.0795349, 5e-8);
+      sawH = true;
+    } else if (mr == 0.26f) {
+      EXPECT_NEAR(b->radius(), 0.126088, 5e-7);
+      sawCO = true;
+    } else if (mr == 0.30f) {
+      EXPECT_NEAR(b->radius(), 0.140870, 5e-7);
+      sawOO = true;
+    }
+  }
+  EXPECT_TRUE(sawH && sawCO && sawOO);
+}
+
+TEST_F(DisplayTest, EachStyleSetsItsOwnRowAndRadiiAreRecomputed)
+{
+  load(kWaterTwoFrames);
+  vl::Molecule& m = current();
+  vl::Atom* o = m.atom(0);
+  vl::Atom* h = m.atom(1);
+  auto bondRadius = [&] { return m.bond(0)->radius(); };
+  ASSERT_GE(m.bonds(), 1);
+  EXPECT_EQ(o->radius(), 0.30f);
+  EXPECT_EQ(h->radius(), 0.15f);
+  EXPECT_NEAR(bondRadius(), 0.0795349, 5e-8);
+  const float ballBond = bondRadius();
+
+  style(2);
+  EXPECT_EQ(m.moleculeStyle(), vl::MS_Sticks);
+  EXPECT_EQ(bondRadius(), 0.1f);
+
+  style(3);
+  EXPECT_EQ(m.moleculeStyle(), vl::MS_AtomsOnly);
+  EXPECT_EQ(o->radius(), vl::atomInfo(vl::AT_Oxygen).vanDerWaalsRadius());
+  EXPECT_EQ(h->radius(), vl::atomInfo(vl::AT_Hydrogen).vanDerWaalsRadius());
+  EXPECT_EQ(bondRadius(), 0.1f) << "space-filling leaves bond radii alone";
+  // What is drawn follows: the oxygen ball reaches its van der Waals radius.
+  vl::fvec3 lo, hi;
+  ASSERT_TRUE(app.sceneManager()->bounds(lo, hi));
+  EXPECT_FLOAT_EQ(lo.x, 5.0f - 1.52f);
+
+  style(0);
+  EXPECT_EQ(m.moleculeStyle(), vl::MS_Wireframe);
+  EXPECT_EQ(m.lineWidth(), 2.0f);
+  EXPECT_TRUE(m.smoothLines());
+
+  style(1);
+  EXPECT_EQ(m.moleculeStyle(), vl::MS_BallAndStick);
+  EXPECT_EQ(o->radius(), 0.30f);
+  EXPECT_EQ(h->radius(), 0.15f);
+  EXPECT_EQ(bondRadius(), ballBond);
+
+  // 1 -> 2 -> 1 gives the radii of the first time again.
+  style(2);
+  style(3);
+  style(0);
+  style(1);
+  EXPECT_EQ(o->radius(), 0.30f);
+  EXPECT_EQ(bondRadius(), ballBond);
+}
+
+TEST_F(DisplayTest, PickedAtomsAreHighlightedUntilTheSelectionClears)
+{
+  load(kWaterTwoFrames);
+  vl::Molecule& m = current();
+  Nmat = 2;
+  m_at1 = m.atom(0);
+  m_at2 = m.atom(1);
+  m_at3 = m.atom(2); // beyond the count: not highlighted
+  for (int s : {2, 3, 0, 1}) {
+    style(s);
+    EXPECT_EQ(m.atom(0)->color(), kHighlight) << "style " << s;
+    EXPECT_EQ(m.atom(1)->color(), kHighlight) << "style " << s;
+    EXPECT_EQ(m.atom(2)->color(), vl::atomInfo(vl::AT_Hydrogen).cpkColor()) << "style " << s;
+  }
+  Nmat = 0;
+  app.updateMolecule();
+  EXPECT_EQ(m.atom(0)->color(), vl::atomInfo(vl::AT_Oxygen).cpkColor());
+  EXPECT_EQ(m.atom(1)->color(), vl::atomInfo(vl::AT_Hydrogen).cpkColor());
+}
+
+TEST_F(DisplayTest, HiddenHydrogensStayHiddenInEveryStyleAndStructure)
+{
+  load(kWaterTwoFrames);
+  app.setShowHydrogens(false);
+  for (int s : {2, 3, 0, 1}) {
+    style(s);
+    vl::Molecule& m = current();
+    EXPECT_TRUE(m.atom(0)->visible());
+    EXPECT_FALSE(m.atom(1)->visible()) << "style " << s;
+    EXPECT_FALSE(m.atom(2)->visible()) << "style " << s;
+  }
+  // Ball-and-stick: only the oxygen ball is drawn.
+  vl::fvec3 lo, hi;
+  ASSERT_TRUE(app.sceneManager()->bounds(lo, hi));
+  EXPECT_FLOAT_EQ(hi.y, 0.30f);
+
+  key(vl::Key_Left);
+  EXPECT_EQ(app.currentMolecule(), 0);
+  EXPECT_FALSE(current().atom(1)->visible());
+  app.setShowHydrogens(true);
+  app.updateMolecule();
+  EXPECT_TRUE(current().atom(1)->visible());
+}
+
+TEST_F(DisplayTest, SteppingReplacesTheDrawnStructure)
+{
+  load(kWaterTwoFrames);
+  vl::fvec3 lo, hi;
+  ASSERT_TRUE(app.sceneManager()->bounds(lo, hi));
+  EXPECT_FLOAT_EQ(lo.x, 5.0f - 0.30f);
+  key(vl::Key_Left);
+  ASSERT_TRUE(app.sceneManager()->bounds(lo, hi));
+  EXPECT_FLOAT_EQ(lo.x, -0.30f);
+  EXPECT_FLOAT_EQ(hi.x, 0.30f) << "the first frame only";
+}
+
+TEST_F(DisplayTest, OverlayLineCountsStructures)
+{
+  // The overlay text joins the scene in initEvent, whose font needs the Qt
+  // application.
+  if (!QGuiApplication::instance() && !orbisk_test::GLEnvironment::instance().problem().empty())
+    GTEST_SKIP() << "no Qt application: " << orbisk_test::GLEnvironment::instance().problem();
+  app.initEvent();
+  ASSERT_EQ(app.sceneManager()->texts().size(), 1u);
+  const vl::Text& text = *app.sceneManager()->texts().front();
+
+  load("3\nwater\nO 0 0 0.117\nH 0 0.757 -0.467\nH 0 -0.757 -0.467\n");
+  const std::string tail = ": use the arrow keys to change molecule and style";
+  EXPECT_EQ(text.text(), current().moleculeName() + " (1/1)" + tail);
+
+  load(kWaterTwoFrames);
+  EXPECT_EQ(text.text(), current().moleculeName() + " (3/3)" + tail);
+  key(vl::Key_Left);
+  EXPECT_EQ(text.text(), current().moleculeName() + " (2/3)" + tail);
+  key(vl::Key_Up); // a style change leaves the line as it is
+  EXPECT_EQ(text.text(), current().moleculeName() + " (2/3)" + tail);
+  ASSERT_EQ(app.sceneManager()->texts().size(), 1u) << "the overlay stays in the scene";
+}
+
+TEST_F(DisplayTest, NothingLoadedChangesNothing)
+{
+  app.updateMolecule();
+  app.updateText();
+  vl::fvec3 lo, hi;
+  EXPECT_FALSE(app.sceneManager()->bounds(lo, hi));
+}
+
+} // namespace
