@@ -165,9 +165,11 @@ int main(int argc, char* argv[])
     const bool fscr = fullscrArg.getValue();
     const bool logvlf = logvlArg.getValue();
 
-    if (width <= 0 || height <= 0) {
-      std::cerr << "Invalid window size " << width << " x " << height << ": width and height must be at least 1 pixel"
-                << std::endl;
+    // Beyond this no X server or OpenGL driver makes a window's framebuffer.
+    constexpr int kMaxWindowSide = 16384;
+    if (width < 1 || height < 1 || width > kMaxWindowSide || height > kMaxWindowSide) {
+      std::cerr << "Invalid window size " << width << " x " << height << ": width and height must be between 1 and "
+                << kMaxWindowSide << " pixels" << std::endl;
       return 1;
     }
 

@@ -72,11 +72,13 @@ class CommandLine(Files, unittest.TestCase):
             self.assertEqual(rc, 1, args)
             self.assertIn("PARSE ERROR", err, args)
 
-    def test_window_sizes_below_one_pixel_are_refused(self):
-        for args in (["--width", "0"], ["--height", "-5"], ["--width", "-1", "--height", "0"]):
+    def test_window_sizes_out_of_range_are_refused(self):
+        # and above what a framebuffer can be (an X window stops at 32767).
+        for args in (["--width", "0"], ["--height", "-5"], ["--width", "-1", "--height", "0"],
+                     ["--width", "40000"], ["--height", "16385"]):
             rc, out, err = run(args + [self.unknown])
             self.assertEqual(rc, 1, args)
-            self.assertIn("width and height must be at least 1 pixel", err, args)
+            self.assertIn("width and height must be between 1 and 16384 pixels", err, args)
 
     def test_missing_file(self):
         name = os.path.join(self.dir, "no such file.xyz")
@@ -164,6 +166,13 @@ class Window(Files, unittest.TestCase):
             self.assertGreater(img.count(is_white, 156, 0, 356, 25), 60)
             v.key("Escape")
             self.assertEqual(v.wait_exit(), 0)
+
+    def test_full_screen(self):
+        with Viewer(["-f", "--width", "300", self.unknown], screen=(1024, 768)) as v:
+            v.wait_for_log("No molecules could be found!\n")
+            v.wait_until(lambda: v.geometry() == (0, 0, 1024, 768), what="full-screen geometry")
+            # The overlay follows to the middle of the whole screen.
+            v.wait_until(lambda: v.screenshot().count(is_white, 362, 0, 662, 25) > 60, what="overlay centred")
 
     def test_title_keeps_the_name_as_typed(self):
         with Viewer(["./" + os.path.basename(self.unknown)], cwd=self.dir) as v:

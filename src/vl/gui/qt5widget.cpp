@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QSurfaceFormat>
 #include <QUrl>
 #include <QWheelEvent>
@@ -127,8 +128,13 @@ bool Qt5Widget::initQt5Widget(const vl::String& title, const vl::OpenGLContextFo
 
 void Qt5Widget::show()
 {
-  if (mFormat.fullscreen())
+  if (mFormat.fullscreen()) {
+    // Without a window manager nobody honours the full-screen request: take
+    // the screen's size ourselves.
+    if (QScreen* s = screen())
+      setGeometry(s->geometry());
     QOpenGLWidget::showFullScreen();
+  }
   else
     QOpenGLWidget::show();
 }
