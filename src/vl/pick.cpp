@@ -1,6 +1,7 @@
 #include "vl/pick.h"
 
 #include <cmath>
+#include <unordered_set>
 
 namespace vl {
 
@@ -82,10 +83,20 @@ struct Best {
   }
 };
 
-bool bondShown(const Bond* b)
+bool finite(const fvec3& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
+bool drawable(const Atom* a) { return a && a->visible() && finite(a->coordinates()); }
+bool goodRadius(float r) { return std::isfinite(r) && r > 0.0f; }
+
+// The same test the renderer makes before it draws a bond.
+bool bondDrawn(const Bond* b, bool needRadius)
 {
-  return b && b->visible() && b->atom1() && b->atom2() && b->atom1()->visible() && b->atom2()->visible();
+  return b && b->visible() && drawable(b->atom1()) && drawable(b->atom2()) &&
+         b->atom1()->coordinates() != b->atom2()->coordinates() && (!needRadius || goodRadius(b->radius()));
 }
+
+// Sticks give an atom without a drawn bond a ball of the stick radius: that
+// of the first drawn bond, or this.
+constexpr float kDefaultStickRadius = 0.1f;
 
 } // namespace
 
@@ -105,11 +116,11 @@ PickResult pickFirst(const Molecule& molecule, const Ray& ray, const PickOptions
 
   if (style == MS_AtomsOnly || style == MS_BallAndStick) {
     for (const auto& a : molecule.atomList())
-      if (a && a->visible())
+      if (drawable(a.get()) && goodRadius(a->radius()))
         atomHit.offer(hitSphere(o, d, d3(a->coordinates()), a->radius()), a.get());
   } else if (style == MS_Wireframe) {
     for (const auto& a : molecule.atomList()) {
-      if (!a || !a->visible())
+      if (!drawable(a.get()))
         continue;
       D3 oc = d3(a->coordinates()) - o;
       double along = dot(oc, d);
@@ -122,20 +133,26 @@ PickResult pickFirst(const Molecule& molecule, const Ray& ray, const PickOptions
 
   if (style == MS_BallAndStick) {
     for (const auto& b : molecule.bondList()) {
-      if (!bondShown(b.get()))
+      if (!bondDrawn(b.get(), true))
         continue;
       double s = 0;
       bondHit.offer(hitCylinder(o, d, d3(b->atom1()->coordinates()), d3(b->atom2()->coordinates()), b->radius(), s),
                     b.get());
     }
   } else if (style == MS_Sticks) {
+    float stickRadius = 0.0f;
+    std::unordered_set<const Atom*> bonded;
     for (const auto& b : molecule.bondList()) {
-      if (!bondShown(b.get()))
+      if (!bondDrawn(b.get(), true))
         continue;
       Atom* a1 = b->atom1();
       Atom* a2 = b->atom2();
       D3 p1 = d3(a1->coordinates()), p2 = d3(a2->coordinates());
       double r = b->radius();
+      if (stickRadius == 0.0f)
+        stickRadius = b->radius();
+      bonded.insert(a1);
+      bonded.insert(a2);
       // The caps are the joints: they belong to the atoms.
       atomHit.offer(hitSphere(o, d, p1, r), a1);
       atomHit.offer(hitSphere(o, d, p2, r), a2);
@@ -152,6 +169,10 @@ PickResult pickFirst(const Molecule& molecule, const Ray& ray, const PickOptions
       else
         bondHit.offer(t, b.get());
     }
+    const double loneRadius = stickRadius > 0.0f ? stickRadius : kDefaultStickRadius;
+    for (const auto& a : molecule.atomList())
+      if (drawable(a.get()) && !bonded.count(a.get()))
+        atomHit.offer(hitSphere(o, d, d3(a->coordinates()), loneRadius), a.get());
   }
 
   if (atomHit.t < 0 && bondHit.t < 0)

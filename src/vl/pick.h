@@ -24,12 +24,14 @@ struct PickOptions {
 };
 
 // The nearest atom or bond of the molecule that the ray meets, considering
-// only what the molecule's style draws and only visible atoms and bonds (a
-// bond shows when it and both of its atoms are visible):
+// only what the molecule's style draws, as the renderer decides it: visible
+// atoms at finite positions, and bonds that are visible, join two such atoms
+// at different places and (except in wireframe) have a positive radius:
 //   space-filling    atoms as spheres of their radius;
 //   ball-and-stick   atoms as spheres, bonds as open cylinders between centres;
 //   sticks           bonds as cylinders with hemispherical caps; the caps and
 //                    the first stick radius of each end belong to the atom;
+//                    an atom without a drawn bond is a ball of stick radius;
 //   wireframe        atoms within the tolerance above; lines are never hits.
 // On equal distances an atom wins over a bond.
 PickResult pickFirst(const Molecule& molecule, const Ray& ray, const PickOptions& options = {});

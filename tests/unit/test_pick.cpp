@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "vl/pick.h"
 
 namespace {
@@ -102,6 +104,17 @@ TEST(Pick, HiddenAtomsAndTheirBondsAreIgnored)
   EXPECT_EQ(p.down(0, 0).atom, behind);
   p.b->setVisible(true);
 
+  // What the renderer skips: bonds without length or radius, atoms without a place.
+  p.b->setRadius(0.0f);
+  EXPECT_EQ(p.down(0, 0).atom, behind);
+  p.b->setRadius(0.15f);
+  behind->setCoordinates(fvec3(std::nanf(""), 0, -2));
+  vl::Atom* twin = p.atom("O4", fvec3(-1, 0, 0), 0.0f);
+  p.bond(p.a1, twin, 0.5f);
+  EXPECT_FALSE(p.down(0, 0.2f).hit());
+  EXPECT_FALSE(p.down(-1, 0.45f).hit());
+
+  behind->setCoordinates(fvec3(0, 0, -2));
   behind->setVisible(false);
   p.mol.setMoleculeStyle(vl::MS_AtomsOnly);
   EXPECT_FALSE(p.down(0, 0).hit());
@@ -129,9 +142,13 @@ TEST(Pick, SticksHaveCappedCylindersWhoseJointsBelongToTheAtoms)
   EXPECT_EQ(r.atom, p.a1);
   EXPECT_NEAR(r.distance, 4 - 0.098f, 1e-4);
 
-  // An atom without a bond draws nothing.
-  p.atom("Na3", fvec3(5, 0, 0), 0.5f);
-  EXPECT_FALSE(p.down(5, 0).hit());
+  // An atom without a drawn bond is a ball of the first stick's radius.
+  vl::Atom* lone = p.atom("Na3", fvec3(5, 0, 0), 0.5f);
+  EXPECT_EQ(p.down(5, 0.09f).atom, lone);
+  EXPECT_FALSE(p.down(5, 0.15f).hit());
+  p.b->setVisible(false);
+  EXPECT_EQ(p.down(-1, 0.09f).atom, p.a1); // its atoms are lone now
+  EXPECT_FALSE(p.down(0, 0).hit());
 }
 
 TEST(Pick, WireframeAtomsHaveAScreenSizedToleranceAndLinesAreNoHits)
