@@ -336,6 +336,22 @@ bool capsuleHit(fvec3 d, fvec3 p0, fvec3 p1, float r)
   return dist(0.5f * (lo + hi)) <= r;
 }
 
+// A cylinder with flat ends: some point along the ray lies inside it.
+bool flatCylinderHit(fvec3 d, fvec3 p0, fvec3 p1, float r)
+{
+  d = d * (1.0f / d.length());
+  const fvec3 axis = p1 - p0;
+  const float len = axis.length();
+  const fvec3 u = axis * (1.0f / len);
+  for (float t = 0.5f; t < 20.0f; t += 0.001f) {
+    fvec3 q = d * t - p0;
+    float s = q.x * u.x + q.y * u.y + q.z * u.z;
+    if (s >= 0 && s <= len && (q - u * s).length() <= r)
+      return true;
+  }
+  return false;
+}
+
 TEST_F(RendererTest, PerspectiveImpostorsMatchRayCastSilhouettes)
 {
   // Off-axis and oblique shapes: the sphere quad and the capsule box must
@@ -350,21 +366,29 @@ TEST_F(RendererTest, PerspectiveImpostorsMatchRayCastSilhouettes)
   vl::Molecule ms;
   ms.setMoleculeStyle(vl::MS_AtomsOnly);
   addAtom(ms, vl::AT_Oxygen, sc, sr);
+  // Ball-and-stick with balls too small to see: an open cylinder whose near
+  // end faces the eye.
+  const fvec3 f0(0.8f, -0.2f, -4), f1(-0.4f, 0.6f, -7);
+  vl::Molecule mf;
+  mf.setMoleculeStyle(vl::MS_BallAndStick);
+  addBond(mf, addAtom(mf, vl::AT_Carbon, f0, 1e-4f), addAtom(mf, vl::AT_Carbon, f1, 1e-4f), 0.5f);
 
   const float tanHalf = std::tan(25.0f * float(M_PI) / 180.0f);
   auto ray = [&](int x, int y) {
     float nx = (x + 0.5f) / kSize * 2 - 1, ny = 1 - (y + 0.5f) / kSize * 2;
     return fvec3(nx * tanHalf, ny * tanHalf, -1);
   };
-  for (int pass = 0; pass < 2; ++pass) {
-    SCOPED_TRACE(pass == 0 ? "sphere" : "capsule");
-    QImage img = draw(pass == 0 ? ms : m, perspectiveCamera());
+  for (int pass = 0; pass < 3; ++pass) {
+    SCOPED_TRACE(pass == 0 ? "sphere" : pass == 1 ? "capsule" : "flat cylinder");
+    QImage img = draw(pass == 0 ? ms : pass == 1 ? m : mf, perspectiveCamera());
     std::vector<char> ref(kSize * kSize);
     int inside = 0;
     for (int y = 0; y < kSize; ++y)
       for (int x = 0; x < kSize; ++x) {
         fvec3 d = ray(x, y);
-        ref[y * kSize + x] = pass == 0 ? sphereHit(d, sc, sr) : capsuleHit(d, p0, p1, cr);
+        ref[y * kSize + x] = pass == 0   ? sphereHit(d, sc, sr)
+                             : pass == 1 ? capsuleHit(d, p0, p1, cr)
+                                         : flatCylinderHit(d, f0, f1, 0.5f);
         inside += ref[y * kSize + x];
       }
     ASSERT_GT(inside, 200);

@@ -52,15 +52,17 @@ void main() {
       gl_Position = vec4(2.0, 2.0, 2.0, 1.0);
       return;
     }
-    // A quad through the centre, square to the eye ray: the tangent cone cuts
-    // it in a circle of radius r d / sqrt(d^2 - r^2).
+    // A quad on the tangent plane nearest the eye, square to the eye ray: the
+    // tangent cone cuts it in a circle of radius (d - r) r / sqrt(d^2 - r^2).
+    // Lying in front of the whole sphere, it lets the depth test reject
+    // hidden fragments before the ray cast (see depth_greater).
     axis = -c / d;
-    h = r * d / sqrt(d * d - r * r);
+    h = (d - r) * r / sqrt(d * d - r * r);
   }
   vec3 up0 = abs(axis.y) < 0.99 ? vec3(0.0, 1.0, 0.0) : vec3(1.0, 0.0, 0.0);
   vec3 right = normalize(cross(up0, axis));
   vec3 up = cross(axis, right);
-  vPos = c + (right * corner.x + up * corner.y) * h;
+  vPos = c + axis * r + (right * corner.x + up * corner.y) * h;
   vCenter = c;
   vRadius = r;
   vColor = color.rgb;
@@ -68,7 +70,15 @@ void main() {
 }
 )";
 
-inline const char* sphereFragment = "#version 330 core\n" ORBISK_IMPOSTOR_COMMON R"(
+// The drawn geometry lies in front of the surface, so the depth written is
+// never less than the rasterised one.
+#define ORBISK_DEPTH_GREATER                                                       \
+  "#extension GL_ARB_conservative_depth : enable\n"                               \
+  "#ifdef GL_ARB_conservative_depth\n"                                            \
+  "layout(depth_greater) out float gl_FragDepth;\n"                               \
+  "#endif\n"
+
+inline const char* sphereFragment = "#version 330 core\n" ORBISK_DEPTH_GREATER ORBISK_IMPOSTOR_COMMON R"(
 in vec3 vPos;
 flat in vec3 vCenter;
 flat in float vRadius;
@@ -98,6 +108,8 @@ layout(location = 4) in vec4 color1;
 uniform mat4 view;
 uniform mat4 projection;
 uniform float viewScale;
+uniform bool orthographic;
+uniform bool roundCaps;
 out vec3 vPos;
 flat out vec3 vP0;
 flat out vec3 vP1;
@@ -109,12 +121,21 @@ void main() {
   vec3 b = (view * vec4(p1, 1.0)).xyz;
   float r = p0Radius.w * viewScale;
   vec3 axis = normalize(b - a);
-  vec3 ref0 = abs(axis.x) < 0.9 ? vec3(1.0, 0.0, 0.0) : vec3(0.0, 1.0, 0.0);
-  vec3 side = normalize(cross(axis, ref0));
-  vec3 side2 = cross(axis, side);
-  // Box around the whole capsule; its back faces cover every ray that can hit.
   vec3 mid = 0.5 * (a + b);
-  float halfLen = 0.5 * length(b - a) + r;
+  // Box around the capsule (or the flat-ended cylinder); its back faces cover
+  // every ray that can hit. One side faces the eye, so the box projects no
+  // wider than the cylinder.
+  vec3 toEye = orthographic ? vec3(0.0, 0.0, 1.0) : -mid;
+  vec3 side = cross(axis, toEye);
+  float sideLen = length(side);
+  if (sideLen < 1e-6 * length(toEye)) {
+    vec3 ref0 = abs(axis.x) < 0.9 ? vec3(1.0, 0.0, 0.0) : vec3(0.0, 1.0, 0.0);
+    side = cross(axis, ref0);
+    sideLen = length(side);
+  }
+  side /= sideLen;
+  vec3 side2 = cross(axis, side);
+  float halfLen = 0.5 * length(b - a) + (roundCaps ? r : 0.0);
   vPos = mid + axis * (corner.x * halfLen) + side * (corner.y * r) + side2 * (corner.z * r);
   vP0 = a;
   vP1 = b;

@@ -1,0 +1,136 @@
+// Frame time of the molecule renderer at the window's default size, 512 x 512,
+// for synthetic structures of 1k to 100k atoms. A frame is clear + draw +
+// glFinish, the instance data already uploaded; "Update" adds prepare() and
+// the upload, as after a style or structure change.
+#include <benchmark/benchmark.h>
+
+#include <QMatrix4x4>
+
+#include <cmath>
+#include <cstdio>
+#include <memory>
+
+#include "test_renderer_gl.h"
+#include "vl/gui/moleculerenderer.h"
+#include "vl/molecule.h"
+
+namespace {
+
+constexpr int kSize = 512;
+
+// Roughly organic: chains of carbons 1.5 A apart on a jittered lattice, every
+// third carbon with a hydrogen; about one bond per atom.
+std::unique_ptr<vl::Molecule> makeMolecule(int atoms, vl::EMoleculeStyle style)
+{
+  auto m = std::make_unique<vl::Molecule>();
+  m->setMoleculeStyle(style);
+  m->setLineWidth(2.0f);
+  m->setSmoothLines(true);
+  m->reserveAtoms(static_cast<size_t>(atoms));
+  const int side = std::max(1, static_cast<int>(std::cbrt(atoms / 1.33)));
+  unsigned seed = 12345;
+  auto jitter = [&seed]() {
+    seed = seed * 1103515245u + 12345u;
+    return static_cast<float>((seed >> 16) & 0x7fff) / 32767.0f * 0.2f - 0.1f;
+  };
+  vl::Atom* prev = nullptr;
+  int n = 0;
+  auto add = [&](vl::EAtomType type, vl::fvec3 p) {
+    auto a = vl::make_ref<vl::Atom>();
+    a->setAtomType(type);
+    a->setCoordinates(p);
+    a->setColor(vl::atomInfo(type).cpkColor());
+    a->setRadius(type == vl::AT_Hydrogen ? 0.15f : 0.26f);
+    m->addAtom(a);
+    ++n;
+    return a.get();
+  };
+  auto bond = [&](vl::Atom* a, vl::Atom* b, float r) {
+    auto x = vl::make_ref<vl::Bond>();
+    x->setAtom1(a);
+    x->setAtom2(b);
+    x->setRadius(style == vl::MS_Sticks ? 0.1f : r);
+    m->addBond(x);
+  };
+  for (int i = 0; n < atoms; ++i) {
+    const int x = i % side, y = (i / side) % side, z = i / (side * side);
+    vl::Atom* c = add(vl::AT_Carbon, {x * 1.5f + jitter(), y * 1.5f + jitter(), z * 1.5f + jitter()});
+    if (prev && x != 0)
+      bond(prev, c, 0.126088f);
+    prev = c;
+    if (i % 3 == 0 && n < atoms)
+      bond(c, add(vl::AT_Hydrogen, c->coordinates() + vl::fvec3(0.3f, 0.6f, 0.75f)), 0.0795349f);
+  }
+  if (style == vl::MS_AtomsOnly)
+    m->setVanDerWaalsAtomRadii(1.0f);
+  return m;
+}
+
+// Perspective camera fitted to the drawn box, as the trackball fits a load.
+void fitCamera(const vl::MoleculeRenderer& r, QMatrix4x4& view, QMatrix4x4& projection)
+{
+  vl::fvec3 lo, hi;
+  r.bounds(lo, hi);
+  const vl::fvec3 c = (lo + hi) * 0.5f;
+  const float radius = (hi - lo).length() * 0.5f;
+  const float dist = radius / std::sin(15.0f * 3.14159265f / 180.0f);
+  view.setToIdentity();
+  view.lookAt(QVector3D(c.x, c.y, c.z + dist), QVector3D(c.x, c.y, c.z), QVector3D(0, 1, 0));
+  projection.setToIdentity();
+  projection.perspective(30.0f, 1.0f, std::max(dist - radius, dist * 0.001f), dist + radius);
+}
+
+void frames(benchmark::State& state, vl::EMoleculeStyle style, bool update)
+{
+  auto& env = orbisk_test::GLEnvironment::instance();
+  if (!env.problem().empty() || !env.makeCurrent()) {
+    state.SkipWithError(env.problem().c_str());
+    return;
+  }
+  auto mol = makeMolecule(static_cast<int>(state.range(0)), style);
+  orbisk_test::OffscreenTarget target(kSize, kSize);
+  vl::MoleculeRenderer renderer;
+  renderer.prepare(*mol);
+  QMatrix4x4 view, projection;
+  fitCamera(renderer, view, projection);
+  auto* f = QOpenGLContext::currentContext()->extraFunctions();
+  target.begin();
+  renderer.render(view, projection, kSize, kSize); // first upload, shader build
+  f->glFinish();
+  for (auto _ : state) {
+    if (update)
+      renderer.prepare(*mol);
+    target.begin();
+    renderer.render(view, projection, kSize, kSize);
+    f->glFinish();
+  }
+  state.counters["atoms"] = static_cast<double>(mol->atoms());
+  state.counters["bonds"] = static_cast<double>(mol->bonds());
+  renderer.releaseGL();
+}
+
+void Prepare(benchmark::State& state)
+{
+  auto mol = makeMolecule(static_cast<int>(state.range(0)), vl::MS_BallAndStick);
+  vl::MoleculeRenderer renderer;
+  for (auto _ : state)
+    renderer.prepare(*mol);
+  state.SetComplexityN(state.range(0));
+}
+
+void FrameBallAndStick(benchmark::State& s) { frames(s, vl::MS_BallAndStick, false); }
+void FrameSticks(benchmark::State& s) { frames(s, vl::MS_Sticks, false); }
+void FrameSpaceFilling(benchmark::State& s) { frames(s, vl::MS_AtomsOnly, false); }
+void FrameWireframe(benchmark::State& s) { frames(s, vl::MS_Wireframe, false); }
+void UpdateBallAndStick(benchmark::State& s) { frames(s, vl::MS_BallAndStick, true); }
+
+} // namespace
+
+BENCHMARK(Prepare)->RangeMultiplier(10)->Range(1000, 100000)->Unit(benchmark::kMillisecond)->Complexity();
+BENCHMARK(FrameBallAndStick)->RangeMultiplier(10)->Range(1000, 100000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(UpdateBallAndStick)->RangeMultiplier(10)->Range(1000, 100000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(FrameSticks)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(FrameSpaceFilling)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(FrameWireframe)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+BENCHMARK_MAIN();
