@@ -14,6 +14,7 @@ ORBISK_EXAMPLES, ORBISK_CORPUS_DIR.
         v.key("Right"); v.key_down("F4"); v.key_up("F4")
         v.click(100, 120, button=1); v.drag(1, (10, 10), (60, 10))
         img = v.screenshot(); img.pixel(5, 5) -> (r, g, b)
+        img.bounding_box(threshold=40, y0=30) -> (x0, y0, x1, y1) of what is drawn
         v.drop([path1, path2], x=50, y=50)        # real XDND drop
         rc = v.close()                             # like a window manager's close box
 
@@ -99,6 +100,23 @@ class Image:
     def pixel(self, x, y):
         i = 3 * (y * self.width + x)
         return self._rgb[i], self._rgb[i + 1], self._rgb[i + 2]
+
+    def bounding_box(self, threshold=40, y0=0):
+        """(x0, y0, x1, y1) of the pixels from row y0 on with a channel above
+        threshold (what is drawn on a dark background), or None."""
+        table = bytes(1 if v > threshold else 0 for v in range(256))
+        row_bytes = 3 * self.width
+        xs0, xs1, ys = [], [], []
+        for y in range(y0, self.height):
+            row = self._rgb[y * row_bytes:(y + 1) * row_bytes].translate(table)
+            first = row.find(1)
+            if first >= 0:
+                xs0.append(first // 3)
+                xs1.append(row.rfind(1) // 3 + 1)
+                ys.append(y)
+        if not ys:
+            return None
+        return min(xs0), ys[0], max(xs1), ys[-1] + 1
 
     def count(self, predicate, x0=0, y0=0, x1=None, y1=None):
         """How many pixels of the rectangle [x0, x1) x [y0, y1) satisfy predicate((r, g, b))."""
@@ -271,16 +289,16 @@ class Viewer:
 
     def click(self, x, y, button=1):
         """Clicks at window-relative (x, y); button 1 left, 2 middle, 3 right."""
-        self._xdotool("mousemove", "--window", self.window(), "--sync", x, y, "click", button)
+        self._xdotool("mousemove", "--window", self.window(), x, y, "click", button)
 
     def drag(self, button, start, end, steps=10):
         """Presses `button` at `start`, moves to `end` in steps, releases."""
         w = self.window()
-        self._xdotool("mousemove", "--window", w, "--sync", start[0], start[1], "mousedown", button)
+        self._xdotool("mousemove", "--window", w, start[0], start[1], "mousedown", button)
         for i in range(1, steps + 1):
             x = start[0] + (end[0] - start[0]) * i // steps
             y = start[1] + (end[1] - start[1]) * i // steps
-            self._xdotool("mousemove", "--window", w, "--sync", x, y)
+            self._xdotool("mousemove", "--window", w, x, y)
         self._xdotool("mouseup", button)
 
     def screenshot(self):
