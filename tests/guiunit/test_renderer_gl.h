@@ -71,6 +71,13 @@ private:
 
   ~GLEnvironment()
   {
+    // This runs during static destruction, after parts of Qt are gone: leave
+    // the Qt objects to the process exit and only stop the X server.
+    if (mContext)
+      mContext->doneCurrent();
+    (void)mSurface.release();
+    (void)mContext.release();
+    (void)mApp.release();
     if (mXvfb > 0) {
       kill(mXvfb, SIGTERM);
       waitpid(mXvfb, nullptr, 0);

@@ -12,6 +12,7 @@
 #include <QtGlobal>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -390,13 +391,18 @@ void MoleculeRenderer::render(const QMatrix4x4& view, const QMatrix4x4& projecti
   }
   if (d->glFailed)
     return;
-  if (d->spheres.empty() && d->cylinders.empty() && d->lines.empty())
+  // Beyond what one buffer takes (2 GiB) a kind is not drawn at all.
+  auto drawable = [](size_t count, size_t size) { return count > 0 && count * size <= static_cast<size_t>(INT_MAX); };
+  const bool drawSpheres = drawable(d->spheres.size(), sizeof(SphereInstance));
+  const bool drawCylinders = drawable(d->cylinders.size(), sizeof(CylinderInstance));
+  const bool drawLines = drawable(d->lines.size(), sizeof(LineInstance));
+  if (!drawSpheres && !drawCylinders && !drawLines)
     return;
 
   auto* f = ctx->extraFunctions();
   if (d->dirty) {
     auto upload = [](Batch& b, const void* data, size_t bytes) {
-      if (bytes == 0)
+      if (bytes == 0 || bytes > static_cast<size_t>(INT_MAX))
         return;
       b.instances.bind();
       b.instances.allocate(data, static_cast<int>(bytes));
@@ -434,7 +440,7 @@ void MoleculeRenderer::render(const QMatrix4x4& view, const QMatrix4x4& projecti
     p.setUniformValue("orthographic", ortho);
   };
 
-  if (!d->spheres.empty()) {
+  if (drawSpheres) {
     Batch& b = *d->sphereBatch;
     b.program.bind();
     setCommon(b.program);
@@ -443,7 +449,7 @@ void MoleculeRenderer::render(const QMatrix4x4& view, const QMatrix4x4& projecti
     b.vao.release();
     b.program.release();
   }
-  if (!d->cylinders.empty()) {
+  if (drawCylinders) {
     Batch& b = *d->cylinderBatch;
     b.program.bind();
     setCommon(b.program);
@@ -459,7 +465,7 @@ void MoleculeRenderer::render(const QMatrix4x4& view, const QMatrix4x4& projecti
     f->glDisable(GL_CULL_FACE);
     b.program.release();
   }
-  if (!d->lines.empty()) {
+  if (drawLines) {
     Batch& b = *d->lineBatch;
     const float halfWidth = 0.5f * d->lineWidth;
     b.program.bind();
