@@ -1,6 +1,7 @@
 #include "readers/fieldreader.h"
 
 #include <cerrno>
+#include <charconv>
 #include <clocale>
 #include <cstdlib>
 #include <limits>
@@ -120,8 +121,24 @@ bool FieldReader::readReal(T& value)
     while (p < n && isDigit(mText[p]))
       ++p;
   }
-  std::string collected(mText.data() + mPos, p - mPos);
+  const char* first = mText.data() + mPos;
+  const char* last = mText.data() + p;
   mPos = p;
+  // Fast path: from_chars rounds exactly like strtod. Everything it does not
+  // take whole and in range (a leading '+', "1e", underflow, overflow) goes
+  // to strto*_l below, whose results the stream extraction is defined by.
+  {
+    T fast;
+    const char* digits = (first != last && *first == '+') ? first + 1 : first;
+    if (digits == first || (digits != last && *digits != '-')) {
+      const auto r = std::from_chars(digits, last, fast);
+      if (r.ec == std::errc() && r.ptr == last) {
+        value = fast;
+        return true;
+      }
+    }
+  }
+  std::string collected(first, last);
   char* end = nullptr;
   T v;
   if constexpr (std::is_same_v<T, float>)

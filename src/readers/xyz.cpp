@@ -40,6 +40,7 @@ int ReadXYZFile(std::string file, int ftype, StructureList& structures)
   int found_and_read = 0;
   std::string symbol;
   std::string_view line;
+  size_t lastAtoms = 0;
 
   while (in.next(line) && !IsBlank(line)) {
     int i = 0;
@@ -56,9 +57,11 @@ int ReadXYZFile(std::string file, int ftype, StructureList& structures)
         return -3;
     }
 
-    // nAtoms comes from the file: nothing is reserved by it, so a huge count
-    // in a short file costs nothing.
+    // nAtoms comes from the file, so nothing is reserved by it (a huge count in
+    // a short file must cost nothing); trajectory frames are sized like the
+    // frame read before them.
     auto molecule = vl::make_ref<vl::Molecule>();
+    molecule->reserveAtoms(lastAtoms);
     if (!header)
       readAtomLine(line, i, *molecule, symbol); // no header: the first line is an atom line
     while (!(header && i == nAtoms) && in.next(line))
@@ -66,6 +69,7 @@ int ReadXYZFile(std::string file, int ftype, StructureList& structures)
 
     if (header && i != nAtoms)
       return -2; // the file ended inside the frame; the partial frame is dropped
+    lastAtoms = static_cast<size_t>(molecule->atoms());
     if (FinishStructure(molecule, structures))
       ++found_and_read;
   }

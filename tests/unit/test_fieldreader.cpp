@@ -101,6 +101,36 @@ TEST(FieldReader, RandomTextsMatchStreamExtraction)
   }
 }
 
+TEST(FieldReader, RandomNumbersRoundLikeStreamExtraction)
+{
+  // Values of every magnitude, including halfway cases between floats and
+  // denormals, printed in the forms coordinate files use.
+  std::mt19937_64 rng(42);
+  std::uniform_int_distribution<uint64_t> bits;
+  std::uniform_int_distribution<int> exponent(-330, 330), digits(1, 40);
+  char buf[128];
+  for (int n = 0; n < 20000; ++n) {
+    double d;
+    do {
+      const uint64_t b = bits(rng);
+      std::memcpy(&d, &b, sizeof d);
+    } while (!std::isfinite(d));
+    const char* formats[] = {"%.17g", "%.9g", "%.6f", "%+.3e"};
+    std::snprintf(buf, sizeof buf, formats[n % 4], n % 2 ? d : std::ldexp(1.0, exponent(rng) / 3) * 1.0000000596);
+    ExpectSameAsStream(buf, "f");
+    ExpectSameAsStream(buf, "d");
+    std::string longDigits;
+    for (int k = digits(rng); k > 0; --k)
+      longDigits += static_cast<char>('0' + bits(rng) % 10);
+    longDigits += "e" + std::to_string(exponent(rng) / 4);
+    ExpectSameAsStream(longDigits, "fd");
+    const size_t point = longDigits.size() / 2;
+    ExpectSameAsStream("-" + longDigits.substr(0, point) + "." + longDigits.substr(point), "f");
+    if (testing::Test::HasFailure())
+      break;
+  }
+}
+
 TEST(FieldReader, BlankTexts)
 {
   EXPECT_TRUE(IsBlank(""));
