@@ -1,0 +1,217 @@
+"""Picking atoms with the left button, measurements with the right one, the
+highlight of the selection and the B key's bond between two picked atoms."""
+
+import math
+import os
+import re
+import struct
+import tempfile
+import unittest
+
+from harness import EXAMPLES, Viewer
+from view import FittedView, write_xyz
+
+# Five atoms, none bonded (all pairs are 2 A or more apart), not coplanar.
+ATOMS = [("C", -2.0, -1.5, 0.0), ("N", 0.0, -1.5, 0.6), ("O", 1.0, 0.5, -0.4), ("C", 2.5, 1.5, 0.5),
+         ("H", -2.0, 1.5, 0.0)]
+NAMES = ["C1", "N2", "O3", "C4", "H5"]
+HIGHLIGHT = (115, 255, 255)
+BACKGROUND = (0, 0, 0)
+
+
+def near(p, q, tol=14):
+    return all(abs(a - b) <= tol for a, b in zip(p, q))
+
+
+def f32(v):
+    return struct.unpack("f", struct.pack("f", v))[0]
+
+
+def sub(p, q):
+    # Stored coordinates are floats and so are their differences.
+    return [f32(f32(a) - f32(b)) for a, b in zip(p, q)]
+
+
+def cross(a, b):
+    return [a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]]
+
+
+def dot(a, b):
+    return sum(x * y for x, y in zip(a, b))
+
+
+def norm(a):
+    return math.sqrt(dot(a, a))
+
+
+def expected_measurements(p1, p2, p3, p4):
+    """Distance, angle, centroid, out-of-plane and dihedral angles by the textbook formulas."""
+    dist = norm(sub(p1, p2))
+    u, w = sub(p1, p2), sub(p3, p2)
+    angle = math.degrees(math.acos(dot(u, w) / (norm(u) * norm(w))))
+    centroid = [(a + b + c) / 3 for a, b, c in zip(p1, p2, p3)]
+    n = cross(sub(p2, p3), sub(p4, p3))
+    v13 = sub(p1, p3)
+    oop = math.degrees(math.asin(dot(v13, n) / (norm(v13) * norm(n))))
+    b1, b2, b3 = sub(p2, p1), sub(p3, p2), sub(p4, p3)
+    dihedral = math.degrees(math.atan2(norm(b2) * dot(b1, cross(b2, b3)), dot(cross(b1, b2), cross(b2, b3))))
+    return dist, angle, centroid, oop, dihedral
+
+
+def numbers(line):
+    return [float(x) for x in re.findall(r"-?\d+\.\d+", line.split("=", 1)[1])]
+
+
+class Picking(unittest.TestCase):
+
+    def setUp(self):
+        self._dir = tempfile.TemporaryDirectory(prefix="orbisk-pick-")
+        self.path = os.path.join(self._dir.name, "pick.xyz")
+        write_xyz(self.path, ATOMS)
+        self.view = FittedView(ATOMS)
+        self.at = [self.view.pixel(*a[1:]) for a in ATOMS]
+
+    def tearDown(self):
+        self._dir.cleanup()
+
+    def start(self, v):
+        v.wait_for_log("New molecule: ")
+        v.window()
+        v.wait_until(lambda: near(v.screenshot().pixel(*self.at[0]), (144, 144, 144)), what="first frame")
+
+    def pick(self, v, i):
+        n = v.stdout().count("Atom = ")
+        v.click(*self.at[i])
+        v.wait_until(lambda: v.stdout().count("Atom = ") == n + 1, what="pick of %s" % NAMES[i])
+
+    def measure(self, v, last):
+        v.click(5, 5, button=3)
+        v.wait_for_log(last)
+
+    def colour_at(self, v, i):
+        return v.screenshot().pixel(*self.at[i])
+
+    def test_pick_highlight_and_all_measurements(self):
+        with Viewer([self.path]) as v:
+            self.start(v)
+            v.click(10, 500)  # background: silent
+            self.pick(v, 0)
+            out = v.stdout()
+            self.assertEqual(out.count("Atom = "), 1)
+            self.assertIn("Atom = (C1) (-2.000000,-1.500000,0.000000).\n", out)
+            v.wait_until(lambda: near(self.colour_at(v, 0), HIGHLIGHT), what="highlight of C1")
+
+            for i in (1, 2, 3):
+                self.pick(v, i)
+            # A fifth pick is reported but selects nothing.
+            self.pick(v, 4)
+            self.assertIn("Atom = (H5) (-2.000000,1.500000,0.000000).\n", v.stdout())
+            img = v.screenshot()
+            for i in range(4):
+                self.assertTrue(near(img.pixel(*self.at[i]), HIGHLIGHT), (NAMES[i], img.pixel(*self.at[i])))
+            self.assertTrue(near(img.pixel(*self.at[4]), (254, 254, 254)), img.pixel(*self.at[4]))
+
+            before = len(v.stdout())
+            self.measure(v, "Dihedral angle")
+            lines = v.stdout()[before:].splitlines()
+            self.assertEqual([l.split("=")[0] for l in lines],
+                             ["Distance (C1-N2)", "Angle (C1-N2-O3)", "Centroid (C1,N2,O3)",
+                              "Out-of-plane angle (C1-N2-O3-C4)", "Dihedral angle (C1-N2-O3-C4)"])
+            dist, angle, centroid, oop, dihedral = expected_measurements(*[a[1:] for a in ATOMS[:4]])
+            self.assertAlmostEqual(numbers(lines[0])[0], dist, places=5)
+            self.assertAlmostEqual(numbers(lines[1])[0], angle, places=4)
+            for got, want in zip(numbers(lines[2]), centroid):
+                self.assertAlmostEqual(got, want, places=5)
+            self.assertAlmostEqual(numbers(lines[3])[0], oop, places=4)
+            self.assertAlmostEqual(numbers(lines[4])[0], dihedral, places=4)
+            self.assertRegex(lines[2], r"^Centroid \(C1,N2,O3\)=\(-?\d+\.\d{6},-?\d+\.\d{6},-?\d+\.\d{6}\)$")
+
+            # The selection is gone: normal colours again.
+            v.wait_until(lambda: near(self.colour_at(v, 0), (144, 144, 144)), what="C1 back to grey")
+
+            # One atom: a right click prints nothing, and the next pick starts over.
+            self.pick(v, 2)
+            before = len(v.stdout())
+            v.click(5, 5, button=3)
+            self.pick(v, 0)
+            self.pick(v, 0)  # the same atom twice
+            self.pick(v, 1)
+            self.measure(v, "Centroid (C1,C1,N2)")
+            lines = v.stdout()[before:].splitlines()
+            self.assertEqual(lines[3], "Distance (C1-C1)=0.000000")
+            self.assertTrue(lines[4].startswith("Angle (C1-C1-N2)="))  # vertex on an end: not a number
+            self.assertNotIn("O3", "".join(lines[3:]))
+            self.assertNotIn("Out-of-plane", v.stdout()[before:])
+
+    def test_selection_survives_style_changes_and_loads(self):
+        with Viewer([self.path]) as v:
+            self.start(v)
+            self.pick(v, 0)
+            self.pick(v, 2)
+            v.key("Up", "Down", "Left", "Right")
+            self.assertTrue(v.drop([os.path.join(EXAMPLES, "benzene.xyz")]))
+            v.wait_until(lambda: v.stdout().count("New molecule: ") == 3, what="second load")
+            self.measure(v, "Distance (C1-O3)=")
+            self.assertIn("Distance (C1-O3)=%.6f\n" % norm(sub(ATOMS[0][1:], ATOMS[2][1:])), v.stdout())
+
+    def test_other_styles(self):
+        with Viewer([self.path]) as v:
+            self.start(v)
+            # Wireframe: a lone atom is a small cross; a click near its centre picks it.
+            x, y = self.at[1]
+            v.key("Down")
+            v.wait_until(lambda: v.screenshot().pixel(x + 6, y + 6) == BACKGROUND, what="wireframe")
+            v.click(x + 3, y - 2)
+            v.wait_for_log("Atom = (N2)")
+            n = v.stdout().count("Atom = ")
+            v.click(x + 14, y)
+            # Sticks: a lone atom is a ball of the stick radius (0.1 A, ~7 pixels).
+            v.key("Up", "Up")
+            v.click(x, y + 3)
+            v.wait_until(lambda: v.stdout().count("Atom = ") == n + 1, what="pick in sticks")
+            self.assertTrue(v.stdout().endswith("Atom = (N2) (0.000000,-1.500000,0.600000).\n"))
+            self.measure(v, "Distance (N2-N2)=0.000000")
+
+    def test_bond_key_adds_and_removes_a_bond_between_two_picked_atoms(self):
+        mid = self.view.pixel(-1.0, -1.5, 0.3)           # halfway C1-N2
+        quarter = self.view.pixel(-1.5, -1.5, 0.15)      # C1's half
+        three_quarters = self.view.pixel(-0.5, -1.5, 0.45)
+        with Viewer([self.path]) as v:
+            self.start(v)
+            self.assertEqual(v.screenshot().pixel(*mid), BACKGROUND)
+            # One or three selected atoms: B does nothing.
+            self.pick(v, 0)
+            v.key("b", "Up", "Down")
+            self.pick(v, 1)
+            self.pick(v, 2)
+            v.key("b", "Up", "Down")
+            v.wait_until(lambda: near(self.colour_at(v, 2), HIGHLIGHT), what="three highlighted")
+            self.assertEqual(v.screenshot().pixel(*mid), BACKGROUND)
+            v.click(5, 5, button=3)
+
+            self.pick(v, 0)
+            self.pick(v, 1)
+            v.key("b")
+            v.wait_until(lambda: v.screenshot().pixel(*mid) != BACKGROUND, what="the new bond")
+            # A click on the bond picks nothing.
+            n = v.stdout().count("Atom = ")
+            v.click(*mid)
+            # Cleared selection: the bond halves take their atoms' colours.
+            v.click(5, 5, button=3)
+            v.wait_until(lambda: near(v.screenshot().pixel(*quarter), (144, 144, 144), 40), what="grey half")
+            img = v.screenshot()
+            r, g, b = img.pixel(*three_quarters)
+            self.assertTrue(b > r + 60 and b > g + 60, (r, g, b))  # nitrogen blue
+            self.assertEqual(v.stdout().count("Atom = "), n)
+
+            # Picked again in the other order, B takes the bond away.
+            self.pick(v, 1)
+            self.pick(v, 0)
+            v.key("b")
+            v.wait_until(lambda: v.screenshot().pixel(*mid) == BACKGROUND, what="bond removed")
+            v.key("b")
+            v.wait_until(lambda: v.screenshot().pixel(*mid) != BACKGROUND, what="bond back")
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
