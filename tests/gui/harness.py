@@ -14,6 +14,7 @@ ORBISK_EXAMPLES, ORBISK_CORPUS_DIR.
         v.key("Right"); v.key_down("F4"); v.key_up("F4")
         v.click(100, 120, button=1); v.drag(1, (10, 10), (60, 10))
         img = v.screenshot(); img.pixel(5, 5) -> (r, g, b)
+        img = v.wait_for_picture(lambda img: ...)  # polls until the frame shows it
         img.bounding_box(threshold=40, y0=30) -> (x0, y0, x1, y1) of what is drawn
         v.drop([path1, path2], x=50, y=50)        # real XDND drop
         rc = v.close()                             # like a window manager's close box
@@ -307,6 +308,18 @@ class Viewer:
         if p.returncode != 0:
             raise AssertionError("screenshot failed: %s" % p.stderr.decode(errors="replace"))
         return parse_ppm(p.stdout)
+
+    def wait_for_picture(self, predicate, timeout=15, what="picture"):
+        """The first screenshot for which predicate(image) is true. The first
+        frame can come well after the log lines of the start-up load."""
+        deadline = time.monotonic() + timeout
+        while True:
+            img = self.screenshot()
+            if predicate(img):
+                return img
+            if time.monotonic() > deadline:
+                raise AssertionError("%s not shown within %ss%s" % (what, timeout, self._report()))
+            time.sleep(0.1)
 
     def drop(self, paths, x=20, y=20, timeout=10):
         """Drops the files on the window at (x, y) with the XDND protocol, as a

@@ -145,10 +145,8 @@ class Window(Files, unittest.TestCase):
             self.assertNotIn("New molecule: ", out)
 
             # "Drop a file inside the window." in white at the top centre, on black.
-            img = v.screenshot()
+            img = v.wait_for_picture(lambda img: img.count(is_white, 250, 0, 550, 25) > 60, what="overlay")
             self.assertEqual((img.width, img.height), (800, 600))
-            band = img.count(is_white, 250, 0, 550, 25)
-            self.assertGreater(band, 60)
             self.assertEqual(img.count(is_white, 0, 0, 250, 25), 0)  # centred: the flanks are empty
             self.assertEqual(img.count(is_white, 550, 0, 800, 25), 0)
             self.assertEqual(img.count(is_white, 250, 0, 550, 4), 0)  # 5 pixels down from the top
@@ -162,8 +160,7 @@ class Window(Files, unittest.TestCase):
             self.assertEqual(v.geometry(), (0, 0, 512, 512))
             self.assertNotIn("ORBISK_ROOT_DIR", v.stdout())
             self.assertNotIn("Font", v.stdout())  # found under the root
-            img = v.screenshot()
-            self.assertGreater(img.count(is_white, 156, 0, 356, 25), 60)
+            v.wait_for_picture(lambda img: img.count(is_white, 156, 0, 356, 25) > 60, what="overlay")
             v.key("Escape")
             self.assertEqual(v.wait_exit(), 0)
 
@@ -172,7 +169,7 @@ class Window(Files, unittest.TestCase):
             v.wait_for_log("No molecules could be found!\n")
             v.wait_until(lambda: v.geometry() == (0, 0, 1024, 768), what="full-screen geometry")
             # The overlay follows to the middle of the whole screen.
-            v.wait_until(lambda: v.screenshot().count(is_white, 362, 0, 662, 25) > 60, what="overlay centred")
+            v.wait_for_picture(lambda img: img.count(is_white, 362, 0, 662, 25) > 60, what="overlay centred")
 
     def test_title_keeps_the_name_as_typed(self):
         with Viewer(["./" + os.path.basename(self.unknown)], cwd=self.dir) as v:

@@ -12,8 +12,8 @@ OVERLAY_BAND = 30  # rows kept for the overlay line
 
 
 def settled(v, timeout=10):
-    """A screenshot once the picture has stopped changing."""
-    last = v.screenshot()
+    """A screenshot once something is drawn and the picture has stopped changing."""
+    last = v.wait_for_picture(lambda img: drawn_box(img) is not None, what="a structure")
     deadline = time.monotonic() + timeout
     while time.monotonic() < deadline:
         time.sleep(0.2)
