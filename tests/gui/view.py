@@ -33,12 +33,15 @@ class FittedView:
         self.eye_z = self.centre[2] + self.distance
         self.tan_y = math.tan(half_y)
 
-    def project(self, x, y, z):
-        """Window pixel (x right, y down) of a world point, as floats."""
+    def project(self, x, y, z, width=None, height=None):
+        """Pixel (x right, y down) of a world point, as floats: in the window,
+        or in an image of another size drawn from the same camera (the
+        vertical field of view stays 60 degrees)."""
+        width, height = width or self.width, height or self.height
         depth = self.eye_z - z
-        ndc_x = (x - self.centre[0]) / depth / (self.tan_y * self.width / self.height)
+        ndc_x = (x - self.centre[0]) / depth / (self.tan_y * width / height)
         ndc_y = (y - self.centre[1]) / depth / self.tan_y
-        return (ndc_x + 1) / 2 * self.width, (1 - ndc_y) / 2 * self.height
+        return (ndc_x + 1) / 2 * width, (1 - ndc_y) / 2 * height
 
     def pixel(self, x, y, z):
         px, py = self.project(x, y, z)
