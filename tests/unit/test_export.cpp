@@ -218,6 +218,30 @@ TEST(Export, ExportStructuresStatusAndStreams)
   testing::internal::GetCapturedStderr();
   EXPECT_EQ(SplitLines(out).size(), 22u);
 
+  // A reader error: the structures read before it are still written, the
+  // error is reported once, and the status says the export was incomplete.
+  auto nucleus = [](const char* symbol, const char* z, const char* charge) {
+    std::string line = "  " + std::string(symbol);
+    line.resize(24, ' ');
+    line += "  0.00000000  0.00000000";
+    line += z;
+    line += "  CHARGE =";
+    line.resize(70, ' ');
+    return line + charge;
+  };
+  const std::string header = "GAUSSIAN      1 MOL ORBITALS     1 PRIMITIVES        1 NUCLEI";
+  const std::string wfn = WriteFile("broken.wfn", Lines({"helium", header, nucleus("HE", "  0.00000000", "  2.0"),
+                                                         "CENTRE ASSIGNMENTS", header, ""}));
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(ExportStructures(wfn, "xyz"), 1);
+  out = testing::internal::GetCapturedStdout();
+  err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(out, Lines({"1", wfn + " 1/1", "He 0.000000 0.000000 0.000000 HE1"})); // WFN names keep the file's label
+  EXPECT_EQ(err.find("File type = 8 \n"), 0u);
+  EXPECT_NE(err.find("\nERROR: "), std::string::npos) << err;
+  EXPECT_NE(err.find("\nNew molecule:  - 1 atoms\n"), std::string::npos) << err;
+
   struct Case {
     std::string file, format, err;
   };
