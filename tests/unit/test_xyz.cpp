@@ -99,6 +99,10 @@ TEST(XyzReader, IgnoredLinesAreLoggedAndNotCounted)
   EXPECT_EQ(Names(*r.list[0]), (std::vector<std::string>{"O1", "H2"}));
   EXPECT_EQ(r.log, "Line '8 0.0 0.0 1.0' ignored!\nLine '' ignored!\nLine 'Xx 1 1 1' ignored!\n");
 
+  // The line goes into the message verbatim, format characters included.
+  Result pct = Read("pct.xyz", Lines({"1", "c", "%s 100% %n", "N 0 0 0"}));
+  EXPECT_EQ(pct.log, "Line '%s 100% %n' ignored!\n");
+
   // The logged line is the whole line, carriage return included.
   Result crlf = Read("ign.xyz", "1\r\nc\r\n?? 1 2 3\r\nN 0 0 0\r\n");
   EXPECT_EQ(crlf.log, "Line '?? 1 2 3\r' ignored!\n");
