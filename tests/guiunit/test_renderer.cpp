@@ -422,6 +422,26 @@ TEST_F(RendererTest, PerspectiveOcclusion)
   EXPECT_GT(qRed(side), qBlue(side));
 }
 
+TEST_F(RendererTest, BondThroughTheNearPlaneShowsItsFarPart)
+{
+  // The eye sits inside the bond's end ball region: only what lies beyond
+  // the near plane (0.5) can be drawn, and nothing else on the screen.
+  for (auto style : {vl::MS_Sticks, vl::MS_BallAndStick}) {
+    SCOPED_TRACE(style);
+    vl::Molecule m;
+    m.setMoleculeStyle(style);
+    addBond(m, addAtom(m, vl::AT_Carbon, {0.3f, 0, -0.1f}, 1e-4f), addAtom(m, vl::AT_Carbon, {0.3f, 0, -6}, 1e-4f),
+            0.1f);
+    QImage img = draw(m, perspectiveCamera());
+    const float tanHalf = std::tan(25.0f * float(M_PI) / 180.0f);
+    auto column = [&](float x, float z) { return static_cast<int>((x / -z / tanHalf + 1) * 0.5f * kSize); };
+    EXPECT_FALSE(isBackground(img.pixel(column(0.3f, -5.5f), kSize / 2)));
+    EXPECT_FALSE(isBackground(img.pixel(column(0.3f, -1.0f), kSize / 2)));
+    EXPECT_TRUE(isBackground(img.pixel(5, 5)));
+    EXPECT_TRUE(isBackground(img.pixel(kSize / 2, kSize - 5)));
+  }
+}
+
 TEST_F(RendererTest, BadAndEmptyInputDrawsWhatIsValid)
 {
   const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();

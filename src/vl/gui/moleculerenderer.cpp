@@ -107,11 +107,6 @@ struct Batch {
   bool ok = false;
 };
 
-// A unit cube as one 14-vertex triangle strip.
-const float kCubeStrip[] = {
-    -1, 1,  1,  1,  1,  1,  -1, -1, 1,  1,  -1, 1,  1,  -1, -1, 1,  1,  1,  1,  1,  -1,
-    -1, 1,  1,  -1, 1,  -1, -1, -1, 1,  -1, -1, -1, 1,  -1, -1, -1, 1,  -1, 1,  1,  -1,
-};
 const float kQuadStrip[] = {-1, -1, 1, -1, -1, 1, 1, 1};
 const float kLineStrip[] = {0, -1, 0, 1, 1, -1, 1, 1};
 
@@ -191,7 +186,7 @@ bool MoleculeRenderer::Impl::initGL(QOpenGLContext* ctx)
   cylinderBatch = std::make_unique<Batch>();
   lineBatch = std::make_unique<Batch>();
   bool ok = buildBatch(*sphereBatch, shaders::sphereVertex, shaders::sphereFragment, kQuadStrip, 8, 2) &&
-            buildBatch(*cylinderBatch, shaders::cylinderVertex, shaders::cylinderFragment, kCubeStrip, 42, 3) &&
+            buildBatch(*cylinderBatch, shaders::cylinderVertex, shaders::cylinderFragment, kQuadStrip, 8, 2) &&
             buildBatch(*lineBatch, shaders::lineVertex, shaders::lineFragment, kLineStrip, 8, 2);
   if (!ok)
     return false;
@@ -417,9 +412,7 @@ void MoleculeRenderer::render(const QMatrix4x4& view, const QMatrix4x4& projecti
   const bool hadDepth = f->glIsEnabled(GL_DEPTH_TEST);
   const bool hadCull = f->glIsEnabled(GL_CULL_FACE);
   const bool hadBlend = f->glIsEnabled(GL_BLEND);
-  GLint cullMode = GL_BACK, frontFace = GL_CCW;
-  f->glGetIntegerv(GL_CULL_FACE_MODE, &cullMode);
-  f->glGetIntegerv(GL_FRONT_FACE, &frontFace);
+  f->glDisable(GL_CULL_FACE); // impostor quads face either way
   f->glEnable(GL_DEPTH_TEST);
   f->glDepthFunc(GL_LESS);
   f->glDepthMask(GL_TRUE);
@@ -454,15 +447,11 @@ void MoleculeRenderer::render(const QMatrix4x4& view, const QMatrix4x4& projecti
     b.program.bind();
     setCommon(b.program);
     b.program.setUniformValue("roundCaps", d->roundCaps);
-    // Back faces of each box: every ray that can hit the capsule leaves the
-    // box through one, even with the eye inside the box.
-    f->glEnable(GL_CULL_FACE);
-    f->glCullFace(GL_FRONT);
-    f->glFrontFace(GL_CCW);
+    b.program.setUniformValue("inverseProjection", projection.inverted());
+    b.program.setUniformValue("viewportSize", QVector2D(float(viewportWidth), float(viewportHeight)));
     b.vao.bind();
     f->glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, b.shapeVertices, static_cast<GLsizei>(d->cylinders.size()));
     b.vao.release();
-    f->glDisable(GL_CULL_FACE);
     b.program.release();
   }
   if (drawLines) {
@@ -488,8 +477,6 @@ void MoleculeRenderer::render(const QMatrix4x4& view, const QMatrix4x4& projecti
 
   if (!hadDepth)
     f->glDisable(GL_DEPTH_TEST);
-  f->glCullFace(static_cast<GLenum>(cullMode));
-  f->glFrontFace(static_cast<GLenum>(frontFace));
   if (hadCull)
     f->glEnable(GL_CULL_FACE);
   if (hadBlend)
