@@ -223,6 +223,13 @@ int main(int argc, char* argv[])
       window = nullptr; // the applet holds it from here on
 
       molApplet->qt5_window->show();
+      if (!molApplet->qt5_window->isInitialized())
+        QCoreApplication::processEvents();
+      const std::string problem = molApplet->qt5_window->contextProblem();
+      if (!problem.empty()) {
+        std::cerr << "orbisk: cannot open the viewer window: " << problem << std::endl;
+        return 1;
+      }
       molApplet->loadFile(fname);
 
       rc = app->exec();

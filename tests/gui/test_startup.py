@@ -164,6 +164,18 @@ class Window(Files, unittest.TestCase):
             v.key("Escape")
             self.assertEqual(v.wait_exit(), 0)
 
+    def test_no_usable_opengl_is_refused_not_left_running(self):
+        # Mesa can be told to offer less than the 3.3 core profile the viewer draws with.
+        with Viewer([self.unknown], env={"MESA_GL_VERSION_OVERRIDE": "3.0"}) as v:
+            self.assertEqual(v.wait_exit(), 1)
+            self.assertIn("orbisk: cannot open the viewer window: OpenGL 3.3 is needed, the driver offers 3.0\n",
+                          v.stderr())
+            self.assertNotIn("File type", v.stdout())
+        # A Qt platform without OpenGL windows.
+        rc, out, err = run(["-platform", "offscreen", self.unknown], timeout=30)
+        self.assertEqual(rc, 1)
+        self.assertIn("orbisk: cannot open the viewer window: no OpenGL context", err)
+
     def test_full_screen(self):
         with Viewer(["-f", "--width", "300", self.unknown], screen=(1024, 768)) as v:
             v.wait_for_log("No molecules could be found!\n")

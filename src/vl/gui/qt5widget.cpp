@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QOpenGLContext>
 #include <QScreen>
 #include <QSurfaceFormat>
 #include <QUrl>
@@ -137,6 +138,17 @@ void Qt5Widget::show()
   }
   else
     QOpenGLWidget::show();
+}
+
+std::string Qt5Widget::contextProblem() const
+{
+  if (!isValid() || !context())
+    return "no OpenGL context could be created on this display";
+  const QSurfaceFormat f = context()->format();
+  if (f.version() < qMakePair(3, 3))
+    return "OpenGL 3.3 is needed, the driver offers " + std::to_string(f.majorVersion()) + "." +
+           std::to_string(f.minorVersion());
+  return {};
 }
 
 vl::Framebuffer* Qt5Widget::framebuffer() { return mFramebuffer.get(); }

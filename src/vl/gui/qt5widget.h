@@ -2,6 +2,7 @@
 // The viewer's window: a Qt OpenGL widget that delivers its events to the
 // listening applets (and their trackballs) and draws only when asked to.
 #include <memory>
+#include <string>
 
 #include <QOpenGLWidget>
 
@@ -35,6 +36,9 @@ public:
   bool isInitialized() const override { return mInitialized; }
 
   const vl::OpenGLContextFormat& contextFormat() const { return mFormat; }
+  // Once shown: empty when the window has an OpenGL 3.3 (or later) context,
+  // otherwise what is wrong.
+  std::string contextProblem() const;
 
 protected:
   void initializeGL() override;
