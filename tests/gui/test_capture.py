@@ -142,7 +142,7 @@ class Capture(unittest.TestCase):
             v.key_up("F4")
             v.wait_until(lambda: os.path.exists(self.png), timeout=60, what="the PNG")
             self.assertTrue(v.stdout().endswith(CAPTURING), v.stdout())  # and nothing else
-            self.assertEqual(png_header(self.png), (5000, 3000, 8, 6))
+            self.assertEqual(png_header(self.png), (5000, 3000, 8, 2))  # opaque: RGB
             self.assertEqual(sorted(os.listdir(self.dir)), ["pair.xyz", "pair.xyz.png"])
 
             img = small_copy(self.png)
@@ -165,7 +165,10 @@ class Capture(unittest.TestCase):
             # A second capture replaces the file, now with a translucent background.
             self.choose(v, "#3366cc", alpha=128)
             self.capture(v, 2)
+            self.assertEqual(png_header(self.png), (5000, 3000, 8, 6))  # RGBA
             self.assertEqual(rgba_at(self.png, 10, 10), BLUE + (128,))
+            self.assertTrue(is_red(small_copy(self.png).pixel(*[int(c) for c in view.project(
+                *ATOMS[0][1:], width=500, height=300)])))
             self.assertEqual(sorted(os.listdir(self.dir)), ["pair.xyz", "pair.xyz.png"])
 
         self.assertEqual(os.stat(self.path).st_mtime_ns, stat_before.st_mtime_ns)
