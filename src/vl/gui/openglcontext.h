@@ -77,6 +77,8 @@ public:
   virtual void quitApplication() = 0;
   // Whether initEvent has been delivered (the context exists).
   virtual bool isInitialized() const = 0;
+  // Framebuffer pixels per window pixel (mouse events come in window pixels).
+  virtual float devicePixelRatio() const { return 1.0f; }
 
 protected:
   // Each dispatch goes to every listener; button, motion and wheel events

@@ -34,6 +34,7 @@ public:
   void setSize(int w, int h) override { resize(w, h); }
   void quitApplication() override;
   bool isInitialized() const override { return mInitialized; }
+  float devicePixelRatio() const override { return static_cast<float>(devicePixelRatioF()); }
 
   const vl::OpenGLContextFormat& contextFormat() const { return mFormat; }
   // Once shown: empty when the window has an OpenGL 3.3 (or later) context,

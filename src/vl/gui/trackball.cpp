@@ -64,10 +64,18 @@ void TrackballManipulator::adjustView(Rendering* rendering, const fvec3& directi
   redraw();
 }
 
+// Mouse events count window pixels; the camera's viewport framebuffer pixels.
+static int toFramebuffer(const OpenGLContext* context, int v)
+{
+  return context ? static_cast<int>(std::lround(v * context->devicePixelRatio())) : v;
+}
+
 void TrackballManipulator::mouseDownEvent(EMouseButton button, int x, int y)
 {
   if (!mEnabled || mMode != NoButton)
     return;
+  x = toFramebuffer(mContext, x);
+  y = toFramebuffer(mContext, y);
   if (button != LeftButton && button != MiddleButton && button != RightButton)
     return;
   mMode = button;
@@ -85,6 +93,8 @@ void TrackballManipulator::mouseMoveEvent(int x, int y)
 {
   if (!mEnabled || mMode == NoButton || !mRendering)
     return;
+  x = toFramebuffer(mContext, x);
+  y = toFramebuffer(mContext, y);
   if (x == mLastX && y == mLastY)
     return;
   const Viewport* vp = mRendering->camera()->viewport();
