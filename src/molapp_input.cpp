@@ -2,6 +2,7 @@
 #include <cmath>
 #include <cstdio>
 #include <iostream>
+#include <string>
 
 #include <QColor>
 #include <QColorDialog>
@@ -94,12 +95,15 @@ void MolApplet::keyPressEvent(unsigned short, vl::EKey key)
     if (!haveStructure)
       return;
     const vl::Molecule* mol = mMolecules[static_cast<size_t>(mCurrentMolecule)].get();
-    vl::Log::print("Cartesian coordinates of atoms for the current structure:\n");
+    // One write for the whole listing: the log flushes on every print, which
+    // for a hundred thousand atoms takes longer than the formatting.
+    std::string listing = "Cartesian coordinates of atoms for the current structure:\n";
     for (int i = 0; i < mol->atoms(); ++i) {
       const vl::Atom* a = mol->atom(i);
       const vl::fvec3& c = a->coordinates();
-      vl::Log::print(vl::Say("%s %n %n %n\n") << a->atomName() << c.x << c.y << c.z);
+      listing += vl::Say("%s %n %n %n\n") << a->atomName() << c.x << c.y << c.z;
     }
+    vl::Log::print(listing);
     return;
   }
 

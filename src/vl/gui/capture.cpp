@@ -179,6 +179,9 @@ bool writePng(const QImage& image, const std::string& fileName, std::string* err
   // QSaveFile writes beside the target and renames on commit: a failed or
   // partial write leaves the previous file as it was.
   QSaveFile file(QString::fromStdString(fileName));
+  // In a folder we may not create files in, an existing image we may write
+  // is still replaced, in place.
+  file.setDirectWriteFallback(true);
   if (!file.open(QIODevice::WriteOnly)) {
     setError(error, file.errorString().toStdString());
     return false;
