@@ -183,6 +183,14 @@ class Window(Files, unittest.TestCase):
             # The overlay follows to the middle of the whole screen.
             v.wait_for_picture(lambda img: img.count(is_white, 362, 0, 662, 25) > 60, what="overlay centred")
 
+    def test_wrong_or_overlong_root_dir_still_finds_the_font(self):
+        for root in ("/no/such/root", "/" + "r" * 300):
+            with Viewer([self.unknown], env={"ORBISK_ROOT_DIR": root}) as v:
+                v.wait_for_log("No molecules could be found!\n")
+                v.wait_for_picture(lambda img: img.count(is_white, 156, 0, 356, 25) > 60, what="overlay")
+                self.assertNotIn("Warning!", v.stdout())
+                self.assertNotIn("Font", v.stdout())  # the bare name, found in the data directory
+
     def test_title_keeps_the_name_as_typed(self):
         with Viewer(["./" + os.path.basename(self.unknown)], cwd=self.dir) as v:
             v.wait_for_log("No molecules could be found!\n")

@@ -19,6 +19,7 @@
 #include "vl/gui/scenemanager.h"
 #include "vl/gui/text.h"
 #include "vl/gui/trackball.h"
+#include "vl/log.h"
 
 namespace fs = std::filesystem;
 
@@ -84,6 +85,29 @@ TEST(FontLookup, NothingFoundOrNotAFile)
   EXPECT_EQ(vl::resolveFontPath("Dir.ttf", {build.path()}), "");
   EXPECT_EQ(vl::resolveFontPath("", {build.path()}), "");
   EXPECT_EQ(vl::resolveFontPath("some/dir/", {build.path()}), "");
+}
+
+TEST(FontLookup, MissingFontFallsBackToTheSystemsMonospacedFont)
+{
+  auto& gl = orbisk_test::GLEnvironment::instance(); // for the Qt application
+  if (!gl.problem().empty())
+    GTEST_SKIP() << gl.problem();
+  std::FILE* log = std::tmpfile();
+  vl::Log::setOutput(log);
+  const auto font = vl::defFontManager()->acquireFont("no/such/Font-4711.ttf", 10, false);
+  const auto again = vl::defFontManager()->acquireFont("no/such/Font-4711.ttf", 10, false);
+  vl::Log::setOutput(nullptr);
+  std::rewind(log);
+  char buffer[512] = {0};
+  const std::string text(buffer, std::fread(buffer, 1, sizeof buffer - 1, log));
+  std::fclose(log);
+
+  ASSERT_TRUE(font);
+  EXPECT_EQ(font, again);
+  EXPECT_TRUE(font->path().empty());
+  EXPECT_FALSE(font->qfont().family().isEmpty());
+  EXPECT_EQ(font->qfont().pixelSize(), 13); // 10 pt at 96 dpi
+  EXPECT_EQ(text, "Font 'no/such/Font-4711.ttf' not found: the overlay uses the system monospaced font\n");
 }
 
 // ---- camera and trackball ----
