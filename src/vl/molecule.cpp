@@ -32,11 +32,17 @@ void Molecule::computeAtomAdjacency()
   // One flat array for the whole molecule: a neighbour list per atom costs an
   // allocation each, which dominates for large structures.
   const size_t n = mAtoms.size();
-  std::vector<uint32_t> count(n + 1, 0);
-  std::vector<int> index1, index2;
-  index1.reserve(mBonds.size());
-  index2.reserve(mBonds.size());
-  // Atom -> index without a hash map: temporarily park the index in mAdjacentCount.
+  std::vector<uint32_t> count(n, 0);
+  std::vector<uint32_t> start(n + 1, 0);
+  std::vector<uint32_t> fill(n, 0);
+  std::vector<int> index1(mBonds.size(), -1);
+  std::vector<int> index2(mBonds.size(), -1);
+  std::vector<Atom*> adjacency;
+  adjacency.reserve(2 * mBonds.size());
+  // Everything is allocated: nothing below can throw, so the atoms never stay
+  // half updated.
+
+  // Atom -> index without a hash map: park the index in mAdjacentCount.
   for (size_t i = 0; i < n; ++i)
     mAtoms[i]->mAdjacentCount = static_cast<uint32_t>(i);
   auto indexOfAtom = [&](const Atom* a) -> int {
@@ -45,28 +51,29 @@ void Molecule::computeAtomAdjacency()
     uint32_t i = a->mAdjacentCount;
     return (i < n && mAtoms[i].get() == a) ? static_cast<int>(i) : -1;
   };
-  for (const auto& b : mBonds) {
-    int i1 = indexOfAtom(b->atom1());
-    int i2 = indexOfAtom(b->atom2());
-    index1.push_back(i1);
-    index2.push_back(i2);
+  for (size_t k = 0; k < mBonds.size(); ++k) {
+    int i1 = indexOfAtom(mBonds[k]->atom1());
+    int i2 = indexOfAtom(mBonds[k]->atom2());
+    index1[k] = i1;
+    index2[k] = i2;
     if (i1 >= 0 && i2 >= 0) {
       ++count[static_cast<size_t>(i1)];
       ++count[static_cast<size_t>(i2)];
     }
   }
-  std::vector<uint32_t> start(n + 1, 0);
-  for (size_t i = 0; i < n; ++i)
+  for (size_t i = 0; i < n; ++i) {
     start[i + 1] = start[i] + count[i];
-  mAdjacency.assign(start[n], nullptr);
-  std::vector<uint32_t> fill(start.begin(), start.end() - 1);
+    fill[i] = start[i];
+  }
+  adjacency.assign(start[n], nullptr); // within the reserved capacity
   for (size_t k = 0; k < mBonds.size(); ++k) {
     int i1 = index1[k], i2 = index2[k];
     if (i1 < 0 || i2 < 0)
       continue;
-    mAdjacency[fill[static_cast<size_t>(i1)]++] = mAtoms[static_cast<size_t>(i2)].get();
-    mAdjacency[fill[static_cast<size_t>(i2)]++] = mAtoms[static_cast<size_t>(i1)].get();
+    adjacency[fill[static_cast<size_t>(i1)]++] = mAtoms[static_cast<size_t>(i2)].get();
+    adjacency[fill[static_cast<size_t>(i2)]++] = mAtoms[static_cast<size_t>(i1)].get();
   }
+  mAdjacency.swap(adjacency);
   for (size_t i = 0; i < n; ++i) {
     mAtoms[i]->mAdjacentCount = count[i];
     mAtoms[i]->mAdjacent = mAdjacency.data() + start[i];
