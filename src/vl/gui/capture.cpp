@@ -27,16 +27,14 @@ void setError(std::string* error, const std::string& text)
     *error = text;
 }
 
-// The depth renderbuffer of the capture. 24 bits: when the eye is inside the
-// scene the near plane may be a thousandth of the far one, where 16 bits
-// would leave depth steps of about a percent of the scene.
+// The depth renderbuffer of the capture.
 class DepthBuffer {
 public:
-  DepthBuffer(QOpenGLFunctions* gl, int w, int h) : mGl(gl)
+  DepthBuffer(QOpenGLFunctions* gl, int w, int h, GLenum format) : mGl(gl)
   {
     mGl->glGenRenderbuffers(1, &mId);
     mGl->glBindRenderbuffer(GL_RENDERBUFFER, mId);
-    mGl->glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, w, h);
+    mGl->glRenderbufferStorage(GL_RENDERBUFFER, format, w, h);
     mGl->glBindRenderbuffer(GL_RENDERBUFFER, 0);
   }
   ~DepthBuffer() { mGl->glDeleteRenderbuffers(1, &mId); }
@@ -90,6 +88,17 @@ QImage allocateImage(int width, int height, QImage::Format format)
 #endif
   return QImage(static_cast<uchar*>(data), width, height, static_cast<int>(bytesPerLine), format,
                 [](void* p) { std::free(p); }, data);
+}
+
+// 16 bits resolve the fitted view (far / near about 3) to a ten-thousandth
+// of the scene and cost half the memory; once the eye is inside the scene
+// the near plane may drop to a thousandth of the far one, where 16-bit steps
+// grow to a percent of the scene and far atoms would cut into each other.
+GLenum depthFormat(const Camera& camera)
+{
+  float zNear = 0, zFar = 0;
+  camera.nearFar(zNear, zFar);
+  return zNear > 0 && zFar <= 10.0f * zNear ? GL_DEPTH_COMPONENT16 : GL_DEPTH_COMPONENT24;
 }
 
 void flipRows(QImage& image)
@@ -150,7 +159,7 @@ QImage renderOffscreen(Rendering* rendering, int width, int height, std::string*
     setError(error, "the off-screen framebuffer could not be created");
     return QImage();
   }
-  DepthBuffer depth(gl, width, height);
+  DepthBuffer depth(gl, width, height, depthFormat(*rendering->camera()));
   gl->glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth.id());
   if (gl->glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE || gl->glGetError() != GL_NO_ERROR) {
     setError(error, "the off-screen framebuffer is incomplete (out of video memory?)");
