@@ -162,6 +162,7 @@ class Viewer:
         self._cond = threading.Condition()
         self._readers = []
         self._tmp = None
+        self._first_frame_seen = False
 
     # ---- life cycle ----
     def __enter__(self):
@@ -303,6 +304,24 @@ class Viewer:
         self._xdotool("mouseup", button)
 
     def screenshot(self):
+        """The window's picture. The first call waits for the first frame (the
+        overlay line at the top is always drawn), which can come well after the
+        start-up load's log lines."""
+        if not self._first_frame_seen:
+            deadline = time.monotonic() + 30
+            while True:
+                img = self._grab()
+                box = img.bounding_box(threshold=100)
+                if box and box[1] < 30:
+                    break
+                if time.monotonic() > deadline or self.proc.poll() is not None:
+                    return img
+                time.sleep(0.1)
+            self._first_frame_seen = True
+            return img
+        return self._grab()
+
+    def _grab(self):
         p = subprocess.run(["import", "-silent", "-window", str(self.window()), "-depth", "8", "ppm:-"], capture_output=True,
                            timeout=60, env=dict(os.environ, DISPLAY=self.xserver.display))
         if p.returncode != 0:
