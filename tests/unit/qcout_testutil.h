@@ -7,6 +7,7 @@
 #include <fstream>
 #include <string>
 #include <vector>
+#include <unistd.h>
 
 #include "readers/readers.h"
 #include "vl/log.h"
@@ -19,7 +20,9 @@ inline std::string Fixture(const std::string& name) { return std::string(ORBISK_
 inline std::string WriteFile(const std::string& name, const std::string& text)
 {
   static int serial = 0;
-  const std::string path = testing::TempDir() + "qcout_" + std::to_string(++serial) + "_" + name;
+  // Every test runs in its own process, in parallel: keep the names apart.
+  const std::string path =
+      testing::TempDir() + "qcout_" + std::to_string(getpid()) + "_" + std::to_string(++serial) + "_" + name;
   std::ofstream out(path, std::ios::binary);
   out << text;
   return path;
