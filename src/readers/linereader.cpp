@@ -6,7 +6,7 @@
 #include <unistd.h>
 
 namespace {
-constexpr size_t kChunk = 1 << 20;
+constexpr size_t kChunk = 1 << 16; // grows by doubling for long lines
 }
 
 LineReader::LineReader(const std::string& file)
