@@ -78,7 +78,7 @@ def main():
         # 10,000,000 atom lines: repeat a pre-rendered frame to keep this quick.
         frame_lines = []
         for sym, x, y, z in molecule30(rng):
-            frame_lines.append(f"{sym} {x:16.10f} {y:16.10f} {z:16.10f}   0.0000000000 0.0000000000\n")
+            frame_lines.append(f"{sym} {x:20.12f} {y:20.12f} {z:20.12f}   0.000000000000 0.000000000000\n")
         block = "30\nframe\n" + "".join(frame_lines)
         with open(os.path.join(out, "traj-1g.trj"), "w") as f:
             for _ in range(10_000_000 // 30):
