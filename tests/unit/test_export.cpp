@@ -49,14 +49,14 @@ StructureList ReadXyzText(const std::string& text)
 const std::string kTwoFrames = Lines({"3", "a", "O 0.0 0.0 0.1173", "H 0.0 0.7572 -0.4692", "H 0.0 -0.7572 -0.4692", "3",
                                       "b", "O 0.0 0.0 0.12", "H 0.0 0.80 -0.47", "H 0.0 -0.80 -0.47"});
 
-// Atoms on a grid of 10 x 10 x n places: carbon 1.5 A apart (six bonds
-// each), or water 3 A apart (two bonds per three atoms).
-StructureList Grid(int places, bool water)
+// Atoms on a grid of `columns` x 10 x n places: carbon 1.5 A apart (bonded
+// to each neighbour), or water 3 A apart (two bonds per three atoms).
+StructureList Grid(int places, bool water, int columns = 10)
 {
   std::string text = std::to_string(water ? 3 * places : places) + "\ngrid\n";
   const double step = water ? 3.0 : 1.5;
   for (int i = 0; i < places; ++i) {
-    const double x = step * (i % 10), y = step * (i / 10 % 10), z = step * (i / 100);
+    const double x = step * (i % columns), y = step * (i / columns % 10), z = step * (i / columns / 10);
     const auto at = [&](const char* s, double dy, double dz) {
       text += std::string(s) + " " + std::to_string(x) + " " + std::to_string(y + dy) + " " + std::to_string(z + dz) + "\n";
     };
@@ -143,10 +143,11 @@ TEST(Export, SdfV3000BeyondNineHundredNinetyNineAtomsOrBonds)
   for (const auto& l : lines)
     ASSERT_LE(l.size(), 80u) << l; // no continuation lines needed
 
-  // 999 atoms and 666 bonds still fit the V2000 counts line; 999 atoms with
-  // more than 999 bonds do not.
+  // 999 atoms still fit the V2000 counts line; 1000 bonds (a ladder of 668 atoms) do not.
   EXPECT_EQ(SplitLines(Capture(WriteSdf, Grid(333, true), "g"))[3], "999666  0  0  0  0  0  0  0  0999 V2000");
-  EXPECT_EQ(SplitLines(Capture(WriteSdf, Grid(999, false), "g"))[3], "  0  0  0     0  0            999 V3000");
+  StructureList ladder = Grid(668, false, 334);
+  ASSERT_EQ(ladder[0]->bonds(), 1000);
+  EXPECT_EQ(SplitLines(Capture(WriteSdf, ladder, "g"))[3], "  0  0  0     0  0            999 V3000");
 }
 
 TEST(Export, SdfReadBackByOpenBabel)
