@@ -1,6 +1,6 @@
 #pragma once
-// Helpers for the tests of the program-output readers: fixtures, scratch
-// files and a log capture.
+// Helpers for the reader and export tests: fixtures, scratch files, a log
+// capture and atom lists.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -65,21 +65,23 @@ private:
   std::FILE* mFile;
 };
 
-// Names of the atoms of one structure, in order.
-inline std::vector<std::string> Names(const vl::Molecule& m)
+// Atom names, or element symbols ("?" when unknown), joined with commas.
+inline std::string NameList(const vl::Molecule& m)
 {
-  std::vector<std::string> names;
+  std::string s;
   for (int i = 0; i < m.atoms(); ++i)
-    names.push_back(m.atom(i)->atomName());
-  return names;
+    s += (i ? "," : "") + m.atom(i)->atomName();
+  return s;
 }
 
-inline std::vector<vl::EAtomType> Types(const vl::Molecule& m)
+inline std::string SymbolList(const vl::Molecule& m)
 {
-  std::vector<vl::EAtomType> types;
-  for (int i = 0; i < m.atoms(); ++i)
-    types.push_back(m.atom(i)->atomType());
-  return types;
+  std::string s;
+  for (int i = 0; i < m.atoms(); ++i) {
+    const vl::EAtomType t = m.atom(i)->atomType();
+    s += (i ? "," : "") + std::string(t == vl::AT_Unknown ? "?" : vl::atomInfo(t).mSymbol);
+  }
+  return s;
 }
 
 inline std::string Repeat(const std::string& s, int n)

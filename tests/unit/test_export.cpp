@@ -122,7 +122,7 @@ TEST(Export, SdfV2000Records)
   LogCapture log;
   StructureList back;
   ASSERT_EQ(ReadMDLMolFile(WriteFile("back.sdf", out), FT_MdlMol, back), 0);
-  EXPECT_EQ(Names(*back[0]), (std::vector<std::string>{"O1", "H2", "H3"}));
+  EXPECT_EQ(NameList(*back[0]), "O1,H2,H3");
 }
 
 TEST(Export, SdfV3000BeyondNineHundredNinetyNineAtomsOrBonds)

@@ -52,7 +52,7 @@ TEST(MdlReader, BenzeneBondsFromGeometryFirstRecordOnly)
   ASSERT_EQ(r.rc, 0);
   ASSERT_EQ(r.list.size(), 1u);
   const vl::Molecule& m = *r.list[0];
-  EXPECT_EQ(Names(m), (std::vector<std::string>{"C1", "C2", "C3", "C4", "C5", "C6", "H7", "H8", "H9", "H10", "H11", "H12"}));
+  EXPECT_EQ(NameList(m), "C1,C2,C3,C4,C5,C6,H7,H8,H9,H10,H11,H12");
   EXPECT_EQ(m.bonds(), 12);
   EXPECT_EQ(m.atom(1)->coordinates(), vl::fvec3(0.0f, 1.397f, 0.0f));
   EXPECT_EQ(r.log, "");
@@ -108,9 +108,8 @@ TEST(MdlReader, SymbolsDummiesAndIgnoredLines)
                           AtomLine(0, 0, 0.8f, "X"), ph, "  1  2  1  0", AtomLine(0, -1.77f, 0, "Cl")}));
   ASSERT_EQ(r.rc, 0);
   const vl::Molecule& m = *r.list[0];
-  EXPECT_EQ(Names(m), (std::vector<std::string>{"C1", "Cl2", "Cl3", "X4", "Cl5"}));
-  EXPECT_EQ(Types(m), (std::vector<vl::EAtomType>{vl::AT_Carbon, vl::AT_Chlorine, vl::AT_Chlorine, vl::AT_Unknown,
-                                                  vl::AT_Chlorine}));
+  EXPECT_EQ(NameList(m), "C1,Cl2,Cl3,X4,Cl5");
+  EXPECT_EQ(SymbolList(m), "C,Cl,Cl,?,Cl");
   EXPECT_EQ(m.atom(3)->adjacentAtomCount(), 0); // the dummy is never bonded
   EXPECT_EQ(m.bonds(), 3);
   EXPECT_EQ(r.log, "Line '" + ph + "' ignored!\nLine '  1  2  1  0' ignored!\n");

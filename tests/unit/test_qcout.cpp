@@ -38,43 +38,28 @@ Result ReadWith(const Reader& read, const std::string& path)
 
 Result RunText(const Reader& read, const std::string& text) { return ReadWith(read, WriteFile("qc.out", text)); }
 
-// Atom names, or element symbols ("?" when unknown), joined with commas.
-std::string NameList(const vl::Molecule& m)
-{
-  std::string s;
-  for (const auto& n : Names(m))
-    s += (s.empty() ? "" : ",") + n;
-  return s;
-}
-std::string SymbolList(const vl::Molecule& m)
-{
-  std::string s;
-  for (vl::EAtomType t : Types(m))
-    s += (s.empty() ? "" : ",") + std::string(t == vl::AT_Unknown ? "?" : vl::atomInfo(t).mSymbol);
-  return s;
-}
-
 const std::string kGaussInput = "                          Input orientation:";
 const std::string kGaussRule = " " + Repeat("-", 69);
 const std::string kGaussRow = "      1          8           0        0.000000    0.000000    0.000000";
 
-std::string GaussianTable(const std::string& marker, const std::vector<std::string>& rows, const std::string& end = kGaussRule)
+// A table: marker, header lines, rows, closing line.
+std::string Table(const std::string& marker, const std::vector<std::string>& header, const std::vector<std::string>& rows,
+                  const std::string& end)
 {
-  std::vector<std::string> lines = {marker, kGaussRule, " Center ...", " Number ...", kGaussRule};
+  std::vector<std::string> lines = {marker};
+  lines.insert(lines.end(), header.begin(), header.end());
   lines.insert(lines.end(), rows.begin(), rows.end());
   lines.push_back(end);
   return Lines(lines);
 }
-
-const std::string kKalderNumbered = " Cartesian coordinates of all atoms";
-
-std::string KalderTable(const std::string& marker, const std::vector<std::string>& rows,
-                        const std::string& end = Repeat("-", 35))
+std::string GaussianTable(const std::string& marker, const std::vector<std::string>& rows, const std::string& end = kGaussRule)
 {
-  std::vector<std::string> lines = {marker, " ----", "   No  Atom", " ----"};
-  lines.insert(lines.end(), rows.begin(), rows.end());
-  lines.push_back(end);
-  return Lines(lines);
+  return Table(marker, {kGaussRule, " Center ...", " Number ...", kGaussRule}, rows, end);
+}
+const std::string kKalderNumbered = " Cartesian coordinates of all atoms";
+std::string KalderTable(const std::string& marker, const std::vector<std::string>& rows, const std::string& end = Repeat("-", 35))
+{
+  return Table(marker, {" ----", "   No  Atom", " ----"}, rows, end);
 }
 
 const std::string kGamessBohr = " ATOM      ATOMIC                      COORDINATES (BOHR)";

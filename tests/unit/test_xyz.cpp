@@ -37,8 +37,8 @@ TEST(XyzReader, WaterAndTrajectoriesWhateverTheExtension)
   ASSERT_EQ(r.rc, 0);
   ASSERT_EQ(r.list.size(), 1u);
   const vl::Molecule& m = *r.list[0];
-  EXPECT_EQ(Names(m), (std::vector<std::string>{"O1", "H2", "H3"}));
-  EXPECT_EQ(Types(m), (std::vector<vl::EAtomType>{vl::AT_Oxygen, vl::AT_Hydrogen, vl::AT_Hydrogen}));
+  EXPECT_EQ(NameList(m), "O1,H2,H3");
+  EXPECT_EQ(SymbolList(m), "O,H,H");
   EXPECT_EQ(m.atom(1)->coordinates(), vl::fvec3(0.0f, 0.757f, -0.469f));
   EXPECT_TRUE(m.moleculeName().empty()); // the comment does not name it
   EXPECT_EQ(r.log, "");
@@ -52,7 +52,7 @@ TEST(XyzReader, WaterAndTrajectoriesWhateverTheExtension)
     ASSERT_EQ(r.list.size(), 10u) << name;
     for (int f = 0; f < 10; ++f) {
       EXPECT_FLOAT_EQ(r.list[f]->atom(0)->coordinates().z, 0.1f * f);
-      EXPECT_EQ(Names(*r.list[f]), (std::vector<std::string>{"O1", "H2", "H3"})); // index restarts per frame
+      EXPECT_EQ(NameList(*r.list[f]), "O1,H2,H3"); // index restarts per frame
     }
   }
 }
@@ -72,13 +72,13 @@ TEST(XyzReader, LinesAndLayoutsThatReadTheSame)
     Result r = Read("w.xyz", text);
     ASSERT_EQ(r.rc, 0);
     ASSERT_EQ(r.list.size(), 1u);
-    EXPECT_EQ(Names(*r.list[0]), (std::vector<std::string>{"O1", "H2", "H3"}));
+    EXPECT_EQ(NameList(*r.list[0]), "O1,H2,H3");
     EXPECT_EQ(r.list[0]->atom(2)->coordinates(), vl::fvec3(0.0f, -0.757f, -0.469f));
     EXPECT_EQ(r.log, "");
   }
   Result cl = Read("cl.xyz", Lines({"4", "", "cl 0 0 0", "CL 3 0 0", "Cl 6 0 0", "cL 9 0 0"}));
-  EXPECT_EQ(Names(*cl.list[0]), (std::vector<std::string>{"Cl1", "Cl2", "Cl3", "Cl4"}));
-  EXPECT_EQ(Types(*cl.list[0])[3], vl::AT_Chlorine);
+  EXPECT_EQ(NameList(*cl.list[0]), "Cl1,Cl2,Cl3,Cl4");
+  EXPECT_EQ(SymbolList(*cl.list[0]), "Cl,Cl,Cl,Cl");
   // An accepted symbol without numbers still makes an atom, at the origin.
   EXPECT_EQ(Read("bare.xyz", Lines({"1", "c", "He"})).list[0]->atom(0)->coordinates(), vl::fvec3(0, 0, 0));
 }
