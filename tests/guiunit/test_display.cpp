@@ -172,22 +172,17 @@ TEST_F(DisplayTest, HiddenHydrogensStayHiddenInEveryStyleAndStructure)
 
 TEST_F(DisplayTest, SteppingReplacesTheDrawnStructure)
 {
-  load(kWaterTwoFrames);
   vl::fvec3 lo, hi;
+  app.updateMolecule(); // nothing loaded: nothing drawn
+  app.updateText();
+  EXPECT_FALSE(app.sceneManager()->bounds(lo, hi));
+  load(kWaterTwoFrames);
   ASSERT_TRUE(app.sceneManager()->bounds(lo, hi));
   EXPECT_FLOAT_EQ(lo.x, 5.0f - 0.30f);
   key(vl::Key_Left);
   ASSERT_TRUE(app.sceneManager()->bounds(lo, hi));
   EXPECT_FLOAT_EQ(lo.x, -0.30f);
   EXPECT_FLOAT_EQ(hi.x, 0.30f) << "the first frame only";
-}
-
-TEST_F(DisplayTest, NothingLoadedDrawsNothing)
-{
-  app.updateMolecule();
-  app.updateText();
-  vl::fvec3 lo, hi;
-  EXPECT_FALSE(app.sceneManager()->bounds(lo, hi));
 }
 
 TEST_F(DisplayTest, OverlayLineCountsStructures)
