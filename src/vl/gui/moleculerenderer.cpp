@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "vl/gui/moleculerenderer_shaders.h"
@@ -97,18 +98,40 @@ private:
   fvec3 mMax{-HUGE_VALF, -HUGE_VALF, -HUGE_VALF};
 };
 
-// One instanced draw: a static per-vertex shape and a per-instance buffer.
+// One kind of item (spheres, cylinders or lines), drawn as one quad each in
+// a single indexed draw. Each item's record is stored four times in a row,
+// once per corner, and the vertex shader takes the corner from the vertex
+// index. Not instancing: a software rasteriser runs its whole vertex pipeline
+// once per instance, which costs far more than the copies for small quads.
 struct Batch {
   QOpenGLShaderProgram program;
   QOpenGLVertexArrayObject vao;
-  QOpenGLBuffer shape{QOpenGLBuffer::VertexBuffer};
-  QOpenGLBuffer instances{QOpenGLBuffer::VertexBuffer};
-  int shapeVertices = 0;
+  QOpenGLBuffer vertices{QOpenGLBuffer::VertexBuffer};
   bool ok = false;
 };
 
-const float kQuadStrip[] = {-1, -1, 1, -1, -1, 1, 1, 1};
-const float kLineStrip[] = {0, -1, 0, 1, 1, -1, 1, 1};
+constexpr int kCorners = 4;
+constexpr int kIndicesPerQuad = 6;
+
+// Copies each record once per corner, straight into the mapped buffer.
+template <class Item> bool uploadQuads(QOpenGLBuffer& buffer, const std::vector<Item>& items)
+{
+  const size_t bytes = items.size() * sizeof(Item) * kCorners;
+  buffer.bind();
+  buffer.allocate(static_cast<int>(bytes));
+  auto* dst = static_cast<Item*>(buffer.mapRange(0, static_cast<int>(bytes), QOpenGLBuffer::RangeWrite |
+                                                                                  QOpenGLBuffer::RangeInvalidateBuffer));
+  if (!dst) {
+    buffer.release();
+    return false;
+  }
+  for (const Item& item : items)
+    for (int k = 0; k < kCorners; ++k)
+      *dst++ = item;
+  const bool ok = buffer.unmap();
+  buffer.release();
+  return ok;
+}
 
 } // namespace
 
@@ -127,6 +150,9 @@ struct MoleculeRenderer::Impl {
   QOpenGLContext* context = nullptr;
   QMetaObject::Connection contextGone;
   std::unique_ptr<Batch> sphereBatch, cylinderBatch, lineBatch;
+  // Two triangles per quad, shared by the batches; grown as needed.
+  QOpenGLBuffer indices{QOpenGLBuffer::IndexBuffer};
+  size_t indexQuads = 0;
   bool glFailed = false;
 
   ~Impl() { QObject::disconnect(contextGone); }
@@ -137,45 +163,63 @@ struct MoleculeRenderer::Impl {
     for (auto* b : {&sphereBatch, &cylinderBatch, &lineBatch}) {
       if (*b) {
         (*b)->vao.destroy();
-        (*b)->shape.destroy();
-        (*b)->instances.destroy();
+        (*b)->vertices.destroy();
         b->reset();
       }
     }
+    indices.destroy();
+    indexQuads = 0;
     context = nullptr;
     glFailed = false;
     dirty = true;
   }
 
   bool initGL(QOpenGLContext* ctx);
-  bool buildBatch(Batch& batch, const char* vs, const char* fs, const float* shape, int floats, int components);
+  bool buildBatch(Batch& batch, const char* vs, const char* fs);
+  bool reserveIndices(size_t quads);
   void addSphere(const Atom& a, float radius);
   void addBond(const Bond& b, const Atom& a1, const Atom& a2);
   void addLine(const fvec3& p0, const Rgba8& c0, const fvec3& p1, const Rgba8& c1);
 };
 
-bool MoleculeRenderer::Impl::buildBatch(Batch& batch, const char* vs, const char* fs, const float* shape, int floats,
-                                        int components)
+bool MoleculeRenderer::Impl::buildBatch(Batch& batch, const char* vs, const char* fs)
 {
   if (!batch.program.addShaderFromSourceCode(QOpenGLShader::Vertex, vs) ||
       !batch.program.addShaderFromSourceCode(QOpenGLShader::Fragment, fs) || !batch.program.link()) {
     std::fprintf(stderr, "MoleculeRenderer: shader build failed: %s\n", qPrintable(batch.program.log()));
     return false;
   }
-  if (!batch.vao.create() || !batch.shape.create() || !batch.instances.create())
+  if (!batch.vao.create() || !batch.vertices.create())
     return false;
-  batch.vao.bind();
-  batch.shape.bind();
-  batch.shape.setUsagePattern(QOpenGLBuffer::StaticDraw);
-  batch.shape.allocate(shape, floats * static_cast<int>(sizeof(float)));
-  auto* f = QOpenGLContext::currentContext()->extraFunctions();
-  f->glEnableVertexAttribArray(0);
-  f->glVertexAttribPointer(0, components, GL_FLOAT, GL_FALSE, 0, nullptr);
-  batch.shapeVertices = floats / components;
-  batch.instances.bind();
-  batch.instances.setUsagePattern(QOpenGLBuffer::DynamicDraw);
-  batch.vao.release();
+  batch.vertices.setUsagePattern(QOpenGLBuffer::DynamicDraw);
   batch.ok = true;
+  return true;
+}
+
+bool MoleculeRenderer::Impl::reserveIndices(size_t quads)
+{
+  if (quads <= indexQuads)
+    return true;
+  if (quads * kIndicesPerQuad * sizeof(GLuint) > static_cast<size_t>(INT_MAX) || quads * kCorners > UINT32_MAX)
+    return false;
+  // The two triangles of a four-vertex strip, as the strip orders them.
+  std::vector<GLuint> data(quads * kIndicesPerQuad);
+  GLuint* p = data.data();
+  for (size_t q = 0; q < quads; ++q) {
+    const GLuint v = static_cast<GLuint>(q * kCorners);
+    *p++ = v;
+    *p++ = v + 1;
+    *p++ = v + 2;
+    *p++ = v + 2;
+    *p++ = v + 1;
+    *p++ = v + 3;
+  }
+  // Through a VAO of ours: the index binding is part of whichever VAO is bound.
+  sphereBatch->vao.bind();
+  indices.bind();
+  indices.allocate(data.data(), static_cast<int>(data.size() * sizeof(GLuint)));
+  sphereBatch->vao.release();
+  indexQuads = quads;
   return true;
 }
 
@@ -185,28 +229,29 @@ bool MoleculeRenderer::Impl::initGL(QOpenGLContext* ctx)
   sphereBatch = std::make_unique<Batch>();
   cylinderBatch = std::make_unique<Batch>();
   lineBatch = std::make_unique<Batch>();
-  bool ok = buildBatch(*sphereBatch, shaders::sphereVertex, shaders::sphereFragment, kQuadStrip, 8, 2) &&
-            buildBatch(*cylinderBatch, shaders::cylinderVertex, shaders::cylinderFragment, kQuadStrip, 8, 2) &&
-            buildBatch(*lineBatch, shaders::lineVertex, shaders::lineFragment, kLineStrip, 8, 2);
+  bool ok = buildBatch(*sphereBatch, shaders::sphereVertex, shaders::sphereFragment) &&
+            buildBatch(*cylinderBatch, shaders::cylinderVertex, shaders::cylinderFragment) &&
+            buildBatch(*lineBatch, shaders::lineVertex, shaders::lineFragment) && indices.create();
   if (!ok)
     return false;
 
-  // Instance attribute layouts, one per kind.
+  // Attribute layouts, one per kind; each VAO also records the index buffer.
   auto* f = ctx->extraFunctions();
   auto attrib = [f](GLuint loc, int n, GLenum type, bool normalized, int stride, size_t offset) {
     f->glEnableVertexAttribArray(loc);
     f->glVertexAttribPointer(loc, n, type, normalized ? GL_TRUE : GL_FALSE, stride,
                              reinterpret_cast<const void*>(offset));
-    f->glVertexAttribDivisor(loc, 1);
   };
   sphereBatch->vao.bind();
-  sphereBatch->instances.bind();
+  indices.bind();
+  sphereBatch->vertices.bind();
   attrib(1, 4, GL_FLOAT, false, sizeof(SphereInstance), offsetof(SphereInstance, center));
   attrib(2, 4, GL_UNSIGNED_BYTE, true, sizeof(SphereInstance), offsetof(SphereInstance, color));
   sphereBatch->vao.release();
 
   cylinderBatch->vao.bind();
-  cylinderBatch->instances.bind();
+  indices.bind();
+  cylinderBatch->vertices.bind();
   attrib(1, 4, GL_FLOAT, false, sizeof(CylinderInstance), offsetof(CylinderInstance, p0));
   attrib(2, 3, GL_FLOAT, false, sizeof(CylinderInstance), offsetof(CylinderInstance, p1));
   attrib(3, 4, GL_UNSIGNED_BYTE, true, sizeof(CylinderInstance), offsetof(CylinderInstance, color0));
@@ -214,13 +259,14 @@ bool MoleculeRenderer::Impl::initGL(QOpenGLContext* ctx)
   cylinderBatch->vao.release();
 
   lineBatch->vao.bind();
-  lineBatch->instances.bind();
+  indices.bind();
+  lineBatch->vertices.bind();
   attrib(1, 3, GL_FLOAT, false, sizeof(LineInstance), offsetof(LineInstance, p0));
   attrib(2, 4, GL_UNSIGNED_BYTE, true, sizeof(LineInstance), offsetof(LineInstance, color0));
   attrib(3, 3, GL_FLOAT, false, sizeof(LineInstance), offsetof(LineInstance, p1));
   attrib(4, 4, GL_UNSIGNED_BYTE, true, sizeof(LineInstance), offsetof(LineInstance, color1));
   lineBatch->vao.release();
-  lineBatch->instances.release();
+  lineBatch->vertices.release();
 
   // When the context goes away first, let Qt's resource guards free what we
   // hold instead of calling into a dead context later.
@@ -387,27 +433,40 @@ void MoleculeRenderer::render(const QMatrix4x4& view, const QMatrix4x4& projecti
   if (d->glFailed)
     return;
   // Beyond what one buffer takes (2 GiB) a kind is not drawn at all.
-  auto drawable = [](size_t count, size_t size) { return count > 0 && count * size <= static_cast<size_t>(INT_MAX); };
-  const bool drawSpheres = drawable(d->spheres.size(), sizeof(SphereInstance));
-  const bool drawCylinders = drawable(d->cylinders.size(), sizeof(CylinderInstance));
-  const bool drawLines = drawable(d->lines.size(), sizeof(LineInstance));
+  auto drawable = [](size_t count, size_t size) {
+    return count > 0 && count * size * kCorners <= static_cast<size_t>(INT_MAX) &&
+           count * kIndicesPerQuad * sizeof(GLuint) <= static_cast<size_t>(INT_MAX);
+  };
+  bool drawSpheres = drawable(d->spheres.size(), sizeof(SphereInstance));
+  bool drawCylinders = drawable(d->cylinders.size(), sizeof(CylinderInstance));
+  bool drawLines = drawable(d->lines.size(), sizeof(LineInstance));
   if (!drawSpheres && !drawCylinders && !drawLines)
     return;
 
   auto* f = ctx->extraFunctions();
   if (d->dirty) {
-    auto upload = [](Batch& b, const void* data, size_t bytes) {
-      if (bytes == 0 || bytes > static_cast<size_t>(INT_MAX))
-        return;
-      b.instances.bind();
-      b.instances.allocate(data, static_cast<int>(bytes));
-      b.instances.release();
-    };
-    upload(*d->sphereBatch, d->spheres.data(), d->spheres.size() * sizeof(SphereInstance));
-    upload(*d->cylinderBatch, d->cylinders.data(), d->cylinders.size() * sizeof(CylinderInstance));
-    upload(*d->lineBatch, d->lines.data(), d->lines.size() * sizeof(LineInstance));
+    // A kind whose upload fails is dropped until the next prepare().
+    if (drawSpheres && !uploadQuads(d->sphereBatch->vertices, d->spheres))
+      d->spheres.clear();
+    if (drawCylinders && !uploadQuads(d->cylinderBatch->vertices, d->cylinders))
+      d->cylinders.clear();
+    if (drawLines && !uploadQuads(d->lineBatch->vertices, d->lines))
+      d->lines.clear();
     d->dirty = false;
   }
+  drawSpheres = drawSpheres && !d->spheres.empty();
+  drawCylinders = drawCylinders && !d->cylinders.empty();
+  drawLines = drawLines && !d->lines.empty();
+  size_t quads = 0;
+  for (auto [draw, n] : {std::pair{drawSpheres, d->spheres.size()}, std::pair{drawCylinders, d->cylinders.size()},
+                         std::pair{drawLines, d->lines.size()}})
+    if (draw)
+      quads = std::max(quads, n);
+  if (quads == 0 || !d->reserveIndices(quads))
+    return;
+  auto drawQuads = [f](size_t count) {
+    f->glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(count * kIndicesPerQuad), GL_UNSIGNED_INT, nullptr);
+  };
 
   const bool hadDepth = f->glIsEnabled(GL_DEPTH_TEST);
   const bool hadCull = f->glIsEnabled(GL_CULL_FACE);
@@ -438,7 +497,7 @@ void MoleculeRenderer::render(const QMatrix4x4& view, const QMatrix4x4& projecti
     b.program.bind();
     setCommon(b.program);
     b.vao.bind();
-    f->glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, b.shapeVertices, static_cast<GLsizei>(d->spheres.size()));
+    drawQuads(d->spheres.size());
     b.vao.release();
     b.program.release();
   }
@@ -450,7 +509,7 @@ void MoleculeRenderer::render(const QMatrix4x4& view, const QMatrix4x4& projecti
     b.program.setUniformValue("inverseProjection", projection.inverted());
     b.program.setUniformValue("viewportSize", QVector2D(float(viewportWidth), float(viewportHeight)));
     b.vao.bind();
-    f->glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, b.shapeVertices, static_cast<GLsizei>(d->cylinders.size()));
+    drawQuads(d->cylinders.size());
     b.vao.release();
     b.program.release();
   }
@@ -469,7 +528,7 @@ void MoleculeRenderer::render(const QMatrix4x4& view, const QMatrix4x4& projecti
       f->glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
     }
     b.vao.bind();
-    f->glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, b.shapeVertices, static_cast<GLsizei>(d->lines.size()));
+    drawQuads(d->lines.size());
     b.vao.release();
     b.program.release();
     f->glDisable(GL_BLEND);

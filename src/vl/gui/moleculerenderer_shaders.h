@@ -30,7 +30,6 @@ namespace vl::shaders {
   "}\n"
 
 inline const char* sphereVertex = R"(#version 330 core
-layout(location = 0) in vec2 corner;
 layout(location = 1) in vec4 centerRadius;
 layout(location = 2) in vec4 color;
 uniform mat4 view;
@@ -41,7 +40,13 @@ out vec3 vPos;
 flat out vec3 vCenter;
 flat out float vRadius;
 flat out vec3 vColor;
+// Every instance is four vertices in a row (an index buffer makes the two
+// triangles): bit 0 of the vertex index picks x, bit 1 picks y.
+vec2 quadCorner() {
+  return vec2((gl_VertexID & 1) != 0 ? 1.0 : -1.0, (gl_VertexID & 2) != 0 ? 1.0 : -1.0);
+}
 void main() {
+  vec2 corner = quadCorner();
   vec3 c = (view * vec4(centerRadius.xyz, 1.0)).xyz;
   float r = centerRadius.w * viewScale;
   vec3 axis = vec3(0.0, 0.0, 1.0);
@@ -104,7 +109,6 @@ void main() {
 // the capsule's nearest point. Two triangles and a tight fit matter on a
 // software rasteriser, which shades whole pixel blocks per triangle.
 inline const char* cylinderVertex = R"(#version 330 core
-layout(location = 0) in vec2 corner;  // -1..1
 layout(location = 1) in vec4 p0Radius;
 layout(location = 2) in vec3 p1;
 layout(location = 3) in vec4 color0;
@@ -121,6 +125,12 @@ flat out vec3 vP1;
 flat out float vRadius;
 flat out vec3 vColor0;
 flat out vec3 vColor1;
+
+// Every instance is four vertices in a row (an index buffer makes the two
+// triangles): bit 0 of the vertex index picks x, bit 1 picks y.
+vec2 quadCorner() {
+  return vec2((gl_VertexID & 1) != 0 ? 1.0 : -1.0, (gl_VertexID & 2) != 0 ? 1.0 : -1.0);
+}
 
 vec2 toPixels(vec3 p) {
   vec4 clip = projection * vec4(p, 1.0);
@@ -143,6 +153,7 @@ void ballCorners(vec3 c, float r, out vec3 q[4]) {
 }
 
 void main() {
+  vec2 corner = quadCorner();
   vec3 a = (view * vec4(p0Radius.xyz, 1.0)).xyz;
   vec3 b = (view * vec4(p1, 1.0)).xyz;
   float r = p0Radius.w * viewScale;
@@ -283,7 +294,6 @@ void main() {
 // Wide lines by hand: each segment is a screen-space quad, widened by a pixel
 // for the smoothed edge and lengthened by half the width so joints close.
 inline const char* lineVertex = R"(#version 330 core
-layout(location = 0) in vec2 corner;  // x: 0 = first end, 1 = second; y: side, -1 or 1
 layout(location = 1) in vec3 p0;
 layout(location = 2) in vec4 color0;
 layout(location = 3) in vec3 p1;
@@ -297,6 +307,8 @@ noperspective out float vDist;
 flat out vec4 vColor0;
 flat out vec4 vColor1;
 void main() {
+  // x: 0 = first end, 1 = second; y: side, -1 or 1
+  vec2 corner = vec2(float((gl_VertexID >> 1) & 1), (gl_VertexID & 1) != 0 ? 1.0 : -1.0);
   vec4 a = mvp * vec4(p0, 1.0);
   vec4 b = mvp * vec4(p1, 1.0);
   float ta = 0.0, tb = 1.0;
