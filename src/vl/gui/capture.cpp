@@ -168,7 +168,7 @@ QImage renderOffscreen(Rendering* rendering, int width, int height, std::string*
 
   rendering->render(width, height);
 
-  // The overlay's painter may have rebound; read from ours.
+  // Read from ours, whatever the drawing left bound.
   fbo.bind();
   gl->glPixelStorei(GL_PACK_ALIGNMENT, 4);
   if (!ctx->isOpenGLES())

@@ -5,12 +5,9 @@
 
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
-#include <QOpenGLPaintDevice>
-#include <QPainter>
 #include <QVector4D>
 
 #include "vl/gui/scenemanager.h"
-#include "vl/gui/text.h"
 
 namespace vl {
 
@@ -111,7 +108,7 @@ void Rendering::render(int width, int height)
   else
     mCamera.clearSceneSphere();
 
-  // The overlay's painter of the last frame may have left any of these set.
+  // Whatever drew last (the overlay, Qt's compositing) may have left any of these set.
   gl->glViewport(0, 0, width, height);
   gl->glDisable(GL_SCISSOR_TEST);
   gl->glDisable(GL_STENCIL_TEST);
@@ -130,14 +127,8 @@ void Rendering::render(int width, int height)
     return;
   mScene->moleculeRenderer().render(mCamera.viewMatrix(), mCamera.projectionMatrix(width, height), width, height);
 
-  if (!mScene->texts().empty()) {
-    // Paints into whatever framebuffer is bound: the window's or a capture's.
-    QOpenGLPaintDevice device(width, height);
-    QPainter painter(&device);
-    for (const auto& text : mScene->texts())
-      text->draw(painter, width, height);
-    painter.end();
-  }
+  // Into whatever framebuffer is bound: the window's or a capture's.
+  mScene->textOverlay().draw(mScene->texts(), width, height);
 }
 
 } // namespace vl

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "vl/gui/moleculerenderer.h"
+#include "vl/gui/overlay.h"
 #include "vl/molecule.h"
 #include "vl/ref.h"
 
@@ -24,6 +25,7 @@ public:
   void addText(const ref<Text>& text);
   void removeText(const ref<Text>& text);
   const std::vector<ref<Text>>& texts() const { return mTexts; }
+  TextOverlay& textOverlay() { return mOverlay; }
 
   // Bounding box of the drawn molecule; false when none is drawn.
   bool bounds(fvec3& min, fvec3& max) const { return mMolecule.bounds(min, max); }
@@ -34,11 +36,16 @@ public:
   void requestRedraw();
 
   // Frees OpenGL objects; the context must be current.
-  void releaseGL() { mMolecule.releaseGL(); }
+  void releaseGL()
+  {
+    mMolecule.releaseGL();
+    mOverlay.releaseGL();
+  }
 
 private:
   MoleculeRenderer mMolecule;
   std::vector<ref<Text>> mTexts;
+  TextOverlay mOverlay;
   OpenGLContext* mContext = nullptr;
 };
 

@@ -1,6 +1,7 @@
 #include "vl/gui/text.h"
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <system_error>
 
@@ -105,21 +106,21 @@ FontManager* defFontManager()
   return &manager;
 }
 
-void Text::draw(QPainter& painter, int width, int height) const
+QFont Text::drawingFont() const
 {
+  if (mFont)
+    return mFont->qfont();
+  QFont qfont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  qfont.setPixelSize(13);
+  return qfont;
+}
+
+std::vector<Text::PlacedLine> Text::layout(int width, int height) const
+{
+  std::vector<PlacedLine> placed;
   if (mText.empty())
-    return;
-  QFont qfont;
-  if (mFont) {
-    qfont = mFont->qfont();
-  } else {
-    qfont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    qfont.setPixelSize(13);
-  }
-  painter.setFont(qfont);
-  painter.setPen(QColor::fromRgbF(std::clamp(mColor.r, 0.0f, 1.0f), std::clamp(mColor.g, 0.0f, 1.0f),
-                                  std::clamp(mColor.b, 0.0f, 1.0f), std::clamp(mColor.a, 0.0f, 1.0f)));
-  const QFontMetrics fm(qfont, painter.device());
+    return placed;
+  const QFontMetrics fm(drawingFont());
 
   QStringList lines = QString::fromStdString(mText).split('\n');
   if (lines.size() > 1 && lines.back().isEmpty())
@@ -160,8 +161,22 @@ void Text::draw(QPainter& painter, int width, int height) const
     else if (mTextAlignment == TextAlignRight)
       lx = bx + (blockWidth - lineWidth);
     // Whole pixels keep unsmoothed glyphs crisp.
-    painter.drawText(QPointF(std::floor(lx), std::floor(by) + i * fm.lineSpacing() + fm.ascent()), lines[i]);
+    placed.push_back({lines[i], QPoint(static_cast<int>(std::floor(lx)),
+                                       static_cast<int>(std::floor(by)) + i * fm.lineSpacing() + fm.ascent())});
   }
+  return placed;
+}
+
+void Text::draw(QPainter& painter, int width, int height) const
+{
+  const std::vector<PlacedLine> lines = layout(width, height);
+  if (lines.empty())
+    return;
+  painter.setFont(drawingFont());
+  painter.setPen(QColor::fromRgbF(std::clamp(mColor.r, 0.0f, 1.0f), std::clamp(mColor.g, 0.0f, 1.0f),
+                                  std::clamp(mColor.b, 0.0f, 1.0f), std::clamp(mColor.a, 0.0f, 1.0f)));
+  for (const PlacedLine& line : lines)
+    painter.drawText(line.baseline, line.text);
 }
 
 } // namespace vl

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include <QFont>
+#include <QPoint>
+#include <QString>
 
 #include "vl/ref.h"
 #include "vl/vector.h"
@@ -81,6 +83,14 @@ public:
   void setColor(const fvec4& color) { mColor = color; }
   const fvec4& color() const { return mColor; }
 
+  // The font drawn with: the text's own, or the system monospaced one.
+  QFont drawingFont() const;
+  struct PlacedLine {
+    QString text;
+    QPoint baseline; // where the line's baseline starts, x right and y down
+  };
+  // The lines as placed in a viewport of width x height pixels.
+  std::vector<PlacedLine> layout(int width, int height) const;
   // Draws onto a painter covering a viewport of width x height pixels.
   void draw(QPainter& painter, int width, int height) const;
 
