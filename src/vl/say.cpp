@@ -27,6 +27,13 @@ Say& Say::operator<<(const std::string& text)
   return *this;
 }
 
+Say& Say::operator<<(std::string&& text)
+{
+  Arg a{Arg::Text, std::move(text)};
+  mArgs.push_back(std::move(a));
+  return *this;
+}
+
 Say& Say::operator<<(double value)
 {
   Arg a{Arg::Real, {}};
@@ -74,8 +81,13 @@ std::string argText(const ArgT& a, int decimals)
 
 std::string Say::str() const
 {
+  // Sized once: growing by doubling while a huge text argument is appended
+  // would hold two copies of it.
+  size_t size = mFormat.size();
+  for (const Arg& a : mArgs)
+    size += a.kind == Arg::Text ? a.text.size() + 10 : 32;
   std::string out;
-  out.reserve(mFormat.size() + 16 * mArgs.size());
+  out.reserve(size);
   size_t next = 0;
   const size_t n = mFormat.size();
   for (size_t i = 0; i < n; ++i) {
@@ -111,7 +123,9 @@ std::string Say::str() const
       out += c; // not a placeholder: keep the text as it is
       continue;
     }
-    if (next < mArgs.size())
+    if (next < mArgs.size() && mArgs[next].kind == Arg::Text)
+      out += mArgs[next++].text; // appended in place, not through a copy
+    else if (next < mArgs.size())
       out += argText(mArgs[next++], spec == 'n' ? decimals : -1);
     else
       out += "<missing>";

@@ -11,6 +11,7 @@ public:
   explicit Say(std::string format) : mFormat(std::move(format)) {}
 
   Say& operator<<(const std::string& text);
+  Say& operator<<(std::string&& text); // a logged line can be megabytes: no copy
   Say& operator<<(const char* text) { return *this << std::string(text ? text : ""); }
   Say& operator<<(double value);
   Say& operator<<(float value) { return *this << static_cast<double>(value); }
