@@ -19,10 +19,15 @@ ORBISK_EXAMPLES, ORBISK_CORPUS_DIR.
         v.drop([path1, path2], x=50, y=50)        # real XDND drop
         rc = v.close()                             # like a window manager's close box
 
+Every file named on the command line or dropped must be left as it was: run()
+and Viewer check size, SHA-256 and modification time after the process ends
+(InputGuard, also for tests that start the binary themselves).
+
 Keys are xdotool key names (Right, Up, h, F3, Escape). Every wait raises
 AssertionError with the viewer's output so far when it times out.
 """
 
+import hashlib
 import os
 import re
 import shutil
@@ -52,10 +57,56 @@ def _clean_env(env=None, display=None):
     return {k: v for k, v in e.items() if v is not None}
 
 
+def file_state(path):
+    """(size, SHA-256, mtime in ns) of a regular file; None when there is none."""
+    try:
+        st = os.stat(path)
+    except OSError:
+        return None
+    if not os.path.isfile(path):
+        return None
+    digest = None
+    try:
+        with open(path, "rb") as f:
+            h = hashlib.sha256()
+            for block in iter(lambda: f.read(1 << 20), b""):
+                h.update(block)
+            digest = h.hexdigest()
+    except OSError:
+        pass  # unreadable to us as well: size and time still tell
+    return st.st_size, digest, st.st_mtime_ns
+
+
+class InputGuard:
+    """Remembers the state of every existing file among the given paths (a
+    command line: options and their values are simply not files) and checks
+    that none has changed: the viewer only ever writes its PNG capture."""
+
+    def __init__(self, paths=(), cwd=None):
+        self._cwd = cwd
+        self._before = {}
+        self.add(paths)
+
+    def add(self, paths):
+        for p in paths:
+            path = os.path.join(self._cwd or "", os.fsdecode(p))
+            if path not in self._before:
+                state = file_state(path)
+                if state is not None:
+                    self._before[path] = state
+
+    def check(self):
+        changed = ["%s: %r -> %r" % (p, s, file_state(p)) for p, s in self._before.items() if file_state(p) != s]
+        if changed:
+            raise AssertionError("input files were changed: " + "; ".join(changed))
+
+
 def run(args, env=None, display=None, timeout=60, cwd=None):
     """Runs orbisk to its end without a window; returns (status, stdout, stderr)."""
+    inputs = InputGuard(args, cwd)
     p = subprocess.run([BIN] + list(args), env=_clean_env(env, display), cwd=cwd, capture_output=True,
                        text=True, timeout=timeout)
+    inputs.check()
     return p.returncode, p.stdout, p.stderr
 
 
@@ -163,20 +214,23 @@ class Viewer:
         self._readers = []
         self._tmp = None
         self._first_frame_seen = False
+        self._inputs = None
 
     # ---- life cycle ----
     def __enter__(self):
         self.start()
         return self
 
-    def __exit__(self, *exc):
-        self.stop()
+    def __exit__(self, exc_type, *exc):
+        # A failing test's own error comes first.
+        self.stop(check_inputs=exc_type is None)
 
     def start(self):
         self.xserver = XServer(*self._screen)
         self._tmp = tempfile.mkdtemp(prefix="orbisk-gui-")
         os.chmod(self._tmp, 0o700)
         env = _clean_env(dict({"XDG_RUNTIME_DIR": self._tmp}, **(self._env or {})), self.xserver.display)
+        self._inputs = InputGuard(self.args, self._cwd)
         self.proc = subprocess.Popen([BIN] + self.args, env=env, cwd=self._cwd, stdout=subprocess.PIPE,
                                      stderr=subprocess.PIPE)
         for name, stream in (("stdout", self.proc.stdout), ("stderr", self.proc.stderr)):
@@ -185,8 +239,9 @@ class Viewer:
             self._readers.append(t)
         return self
 
-    def stop(self):
-        """Kills whatever is left: the viewer, then its X server."""
+    def stop(self, check_inputs=True):
+        """Kills whatever is left: the viewer, then its X server; then checks
+        that the files it was given or had dropped on it are unchanged."""
         if self.proc and self.proc.poll() is None:
             self.proc.kill()
             self.proc.wait()
@@ -197,6 +252,9 @@ class Viewer:
         if self._tmp:
             shutil.rmtree(self._tmp, ignore_errors=True)
             self._tmp = None
+        if check_inputs and self._inputs:
+            inputs, self._inputs = self._inputs, None
+            inputs.check()
 
     def _pump(self, name, stream):
         for line in iter(stream.readline, b""):
@@ -343,8 +401,10 @@ class Viewer:
     def drop(self, paths, x=20, y=20, timeout=10):
         """Drops the files on the window at (x, y) with the XDND protocol, as a
         file manager does. Returns True when the window accepted the drop."""
+        paths = [os.path.abspath(p) for p in paths]
+        self._inputs.add(paths)
         with x11.Display(self.xserver.display) as d:
-            return d.drop_files(self.window(), [os.path.abspath(p) for p in paths], x, y, timeout)
+            return d.drop_files(self.window(), paths, x, y, timeout)
 
     def close(self, timeout=30):
         """Asks the window to close as a window manager would; returns the exit status."""
