@@ -1,12 +1,11 @@
 #include "export/export.h"
 
+#include "readers/inputfile.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <exception>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <unordered_map>
 
 #include "readers/loader.h"
@@ -218,16 +217,9 @@ int ExportStructures(const std::string& file, const std::string& format)
     printError("Unknown export format '" + format + "': use xyz or sdf\n");
     return 1;
   }
-  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    printError("Cannot open file '" + file + "'\n");
-    return 1;
-  }
-  struct stat st;
-  const bool isDirectory = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
-  ::close(fd);
-  if (isDirectory) {
-    printError("Cannot read '" + file + "': it is a directory, not a file\n");
+  const std::string problem = InputFileProblem(file);
+  if (!problem.empty()) {
+    printError(problem);
     return 1;
   }
 

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -11,7 +12,16 @@ constexpr size_t kChunk = 1 << 16; // grows by doubling for long lines
 
 LineReader::LineReader(const std::string& file)
 {
-  mFd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  // Only regular files are read: opening a named pipe blocks until someone
+  // writes to it, and a device such as /dev/zero is one endless line.
+  // O_NONBLOCK keeps the open itself from waiting; the check then comes
+  // from the opened file, so it cannot change in between.
+  mFd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  struct stat st {};
+  if (mFd >= 0 && (::fstat(mFd, &st) != 0 || !S_ISREG(st.st_mode))) {
+    ::close(mFd);
+    mFd = -1;
+  }
   if (mFd < 0)
     mEof = true;
 }

@@ -1,6 +1,8 @@
 #include <cstdio>
 #include <cstring>
 #include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "export/export.h"
 #include "qcout_testutil.h"
@@ -188,6 +190,10 @@ TEST(Export, ExportStructuresStatusAndStreams)
   const std::string missing = testing::TempDir() + "no-such.xyz";
   const std::string unknown = WriteFile("plain.txt", "nothing to see\n");
   const std::string dir = testing::TempDir();
+  // A named pipe nobody writes to: opening it for reading would wait forever.
+  const std::string fifo = testing::TempDir() + "orbisk-fifo-" + std::to_string(getpid());
+  ::unlink(fifo.c_str());
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
 
   struct Case {
     std::string file, format;
@@ -200,7 +206,8 @@ TEST(Export, ExportStructuresStatusAndStreams)
     // The structures read before a reader error are still written; the status says it was incomplete.
     {wfn, "xyz", 1, Lines({"1", wfn + " 1/1", "He 0.000000 0.000000 0.000000 HE1"}), "*"},
     {missing, "xyz", 1, "", "Cannot open file '" + missing + "'\n"},
-    {dir, "sdf", 1, "", "Cannot read '" + dir + "': it is a directory, not a file\n"},
+    {dir, "sdf", 1, "", "Cannot open file '" + dir + "': it is a directory, not a file\n"},
+    {fifo, "xyz", 1, "", "Cannot open file '" + fifo + "': it is not a regular file (a pipe or a device)\n"},
     {unknown, "xyz", 1, "", "File type = 0 \nNo molecules could be found!\n"},
     {path, "pdb", 1, "", "Unknown export format 'pdb': use xyz or sdf\n"},
   };

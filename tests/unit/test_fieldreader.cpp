@@ -2,6 +2,8 @@
 #include <cstring>
 #include <random>
 #include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "qcout_testutil.h"
 #include "readers/countline.h"
@@ -151,4 +153,13 @@ TEST(LineReader, SplitsLikeGetline)
   LineReader directory(testing::TempDir());
   EXPECT_FALSE(directory.next(line));
   EXPECT_FALSE(directory.skip(1));
+  // Neither a pipe nobody writes to (the open would wait) nor an endless device is read.
+  const std::string fifo = testing::TempDir() + "linereader-fifo-" + std::to_string(getpid());
+  ::unlink(fifo.c_str());
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  LineReader pipe(fifo);
+  EXPECT_FALSE(pipe.next(line));
+  ::unlink(fifo.c_str());
+  LineReader zero("/dev/zero");
+  EXPECT_FALSE(zero.next(line));
 }
