@@ -1,6 +1,10 @@
 #include "vl/gui/capture.h"
 
+#include <fcntl.h>
 #include <sys/mman.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <algorithm>
 #include <cstdlib>
@@ -13,7 +17,7 @@
 #include <QOpenGLExtraFunctions>
 #include <QOpenGLFramebufferObject>
 #include <QOpenGLFunctions>
-#include <QSaveFile>
+#include <QFile>
 
 #include "vl/gui/rendering.h"
 
@@ -185,30 +189,49 @@ QImage renderOffscreen(Rendering* rendering, int width, int height, std::string*
 
 bool writePng(const QImage& image, const std::string& fileName, std::string* error)
 {
-  // QSaveFile writes beside the target and renames on commit: a failed or
-  // partial write leaves the previous file as it was.
-  QSaveFile file(QString::fromStdString(fileName));
-  // In a folder we may not create files in, an existing image we may write
-  // is still replaced, in place.
-  file.setDirectWriteFallback(true);
-  if (!file.open(QIODevice::WriteOnly)) {
-    setError(error, file.errorString().toStdString());
+  // The name is used as the bytes it came with: a name that is not valid
+  // UTF-8 must not be turned into another file's name by a text conversion.
+  // The image goes to a temporary file beside the target and is renamed over
+  // it at the end, so a failed or partial write leaves the previous file.
+  const size_t slash = fileName.rfind('/');
+  const std::string dir = slash == std::string::npos ? std::string(".") : fileName.substr(0, slash + 1);
+  std::string temp = dir + (slash == std::string::npos ? "/" : "") + ".orbisk-capture-" + std::to_string(::getpid()) + ".tmp";
+  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    // In a folder we may not create files in, an existing image we may write
+    // is still replaced, in place.
+    temp.clear();
+    fd = ::open(fileName.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+  }
+  if (fd < 0) {
+    setError(error, std::strerror(errno));
     return false;
   }
-  QImageWriter writer(&file, "png");
-  // Quality maps to zlib's level: 80 is level 1, the fastest that still
-  // compresses; the encoder dominates the capture's time.
-  writer.setQuality(80);
-  if (!writer.write(image)) {
-    setError(error, (file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString()).toStdString());
-    file.cancelWriting();
-    return false;
+  bool ok;
+  {
+    QFile file;
+    file.open(fd, QIODevice::WriteOnly, QFileDevice::DontCloseHandle);
+    QImageWriter writer(&file, "png");
+    // Quality maps to zlib's level: 80 is level 1, the fastest that still
+    // compresses; the encoder dominates the capture's time.
+    writer.setQuality(80);
+    ok = writer.write(image) && file.flush();
+    if (!ok)
+      setError(error, (file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString()).toStdString());
   }
-  if (!file.commit()) {
-    setError(error, file.errorString().toStdString());
-    return false;
+  if (::close(fd) != 0 && ok) {
+    setError(error, std::strerror(errno));
+    ok = false;
   }
-  return true;
+  if (!temp.empty()) {
+    if (ok && ::rename(temp.c_str(), fileName.c_str()) != 0) {
+      setError(error, std::strerror(errno));
+      ok = false;
+    }
+    if (!ok)
+      ::unlink(temp.c_str());
+  }
+  return ok;
 }
 
 bool captureToPng(Rendering* rendering, int width, int height, const std::string& fileName, std::string* error)
