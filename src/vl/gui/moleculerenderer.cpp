@@ -18,7 +18,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <unordered_set>
-#include <utility>
 #include <vector>
 
 #include "vl/gui/moleculerenderer_shaders.h"
@@ -112,6 +111,10 @@ struct Batch {
 
 constexpr int kCorners = 4;
 constexpr int kIndicesPerQuad = 6;
+// Quads per draw call: 16-bit indices reach, and a software rasteriser
+// flushed after each holds only this much binned geometry at a time, so
+// later chunks reuse the memory of earlier ones instead of fresh pages.
+constexpr int kChunkQuads = 16384;
 
 // Copies each record once per corner, straight into the mapped buffer.
 template <class Item> bool uploadQuads(QOpenGLBuffer& buffer, const std::vector<Item>& items)
@@ -150,9 +153,8 @@ struct MoleculeRenderer::Impl {
   QOpenGLContext* context = nullptr;
   QMetaObject::Connection contextGone;
   std::unique_ptr<Batch> sphereBatch, cylinderBatch, lineBatch;
-  // Two triangles per quad, shared by the batches; grown as needed.
+  // Two triangles per quad for one chunk, shared by the batches.
   QOpenGLBuffer indices{QOpenGLBuffer::IndexBuffer};
-  size_t indexQuads = 0;
   bool glFailed = false;
 
   ~Impl() { QObject::disconnect(contextGone); }
@@ -168,7 +170,6 @@ struct MoleculeRenderer::Impl {
       }
     }
     indices.destroy();
-    indexQuads = 0;
     context = nullptr;
     glFailed = false;
     dirty = true;
@@ -176,7 +177,7 @@ struct MoleculeRenderer::Impl {
 
   bool initGL(QOpenGLContext* ctx);
   bool buildBatch(Batch& batch, const char* vs, const char* fs);
-  bool reserveIndices(size_t quads);
+  void fillIndices();
   void addSphere(const Atom& a, float radius);
   void addBond(const Bond& b, const Atom& a1, const Atom& a2);
   void addLine(const fvec3& p0, const Rgba8& c0, const fvec3& p1, const Rgba8& c1);
@@ -196,31 +197,25 @@ bool MoleculeRenderer::Impl::buildBatch(Batch& batch, const char* vs, const char
   return true;
 }
 
-bool MoleculeRenderer::Impl::reserveIndices(size_t quads)
+void MoleculeRenderer::Impl::fillIndices()
 {
-  if (quads <= indexQuads)
-    return true;
-  if (quads * kIndicesPerQuad * sizeof(GLuint) > static_cast<size_t>(INT_MAX) || quads * kCorners > UINT32_MAX)
-    return false;
   // The two triangles of a four-vertex strip, as the strip orders them.
-  std::vector<GLuint> data(quads * kIndicesPerQuad);
-  GLuint* p = data.data();
-  for (size_t q = 0; q < quads; ++q) {
-    const GLuint v = static_cast<GLuint>(q * kCorners);
+  std::vector<GLushort> data(static_cast<size_t>(kChunkQuads) * kIndicesPerQuad);
+  GLushort* p = data.data();
+  for (int q = 0; q < kChunkQuads; ++q) {
+    const auto v = static_cast<GLushort>(q * kCorners);
     *p++ = v;
-    *p++ = v + 1;
-    *p++ = v + 2;
-    *p++ = v + 2;
-    *p++ = v + 1;
-    *p++ = v + 3;
+    *p++ = static_cast<GLushort>(v + 1);
+    *p++ = static_cast<GLushort>(v + 2);
+    *p++ = static_cast<GLushort>(v + 2);
+    *p++ = static_cast<GLushort>(v + 1);
+    *p++ = static_cast<GLushort>(v + 3);
   }
   // Through a VAO of ours: the index binding is part of whichever VAO is bound.
   sphereBatch->vao.bind();
   indices.bind();
-  indices.allocate(data.data(), static_cast<int>(data.size() * sizeof(GLuint)));
+  indices.allocate(data.data(), static_cast<int>(data.size() * sizeof(GLushort)));
   sphereBatch->vao.release();
-  indexQuads = quads;
-  return true;
 }
 
 bool MoleculeRenderer::Impl::initGL(QOpenGLContext* ctx)
@@ -234,6 +229,7 @@ bool MoleculeRenderer::Impl::initGL(QOpenGLContext* ctx)
             buildBatch(*lineBatch, shaders::lineVertex, shaders::lineFragment) && indices.create();
   if (!ok)
     return false;
+  fillIndices();
 
   // Attribute layouts, one per kind; each VAO also records the index buffer.
   auto* f = ctx->extraFunctions();
@@ -434,8 +430,7 @@ void MoleculeRenderer::render(const QMatrix4x4& view, const QMatrix4x4& projecti
     return;
   // Beyond what one buffer takes (2 GiB) a kind is not drawn at all.
   auto drawable = [](size_t count, size_t size) {
-    return count > 0 && count * size * kCorners <= static_cast<size_t>(INT_MAX) &&
-           count * kIndicesPerQuad * sizeof(GLuint) <= static_cast<size_t>(INT_MAX);
+    return count > 0 && count * size * kCorners <= static_cast<size_t>(INT_MAX);
   };
   bool drawSpheres = drawable(d->spheres.size(), sizeof(SphereInstance));
   bool drawCylinders = drawable(d->cylinders.size(), sizeof(CylinderInstance));
@@ -457,15 +452,13 @@ void MoleculeRenderer::render(const QMatrix4x4& view, const QMatrix4x4& projecti
   drawSpheres = drawSpheres && !d->spheres.empty();
   drawCylinders = drawCylinders && !d->cylinders.empty();
   drawLines = drawLines && !d->lines.empty();
-  size_t quads = 0;
-  for (auto [draw, n] : {std::pair{drawSpheres, d->spheres.size()}, std::pair{drawCylinders, d->cylinders.size()},
-                         std::pair{drawLines, d->lines.size()}})
-    if (draw)
-      quads = std::max(quads, n);
-  if (quads == 0 || !d->reserveIndices(quads))
-    return;
   auto drawQuads = [f](size_t count) {
-    f->glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(count * kIndicesPerQuad), GL_UNSIGNED_INT, nullptr);
+    for (size_t first = 0; first < count; first += kChunkQuads) {
+      const size_t n = std::min(count - first, static_cast<size_t>(kChunkQuads));
+      f->glDrawElementsBaseVertex(GL_TRIANGLES, static_cast<GLsizei>(n * kIndicesPerQuad), GL_UNSIGNED_SHORT, nullptr,
+                                  static_cast<GLint>(first * kCorners));
+      f->glFlush();
+    }
   };
 
   const bool hadDepth = f->glIsEnabled(GL_DEPTH_TEST);
