@@ -1,6 +1,7 @@
 #pragma once
 // The viewer: owns the structure list, draws the current structure and
 // answers the window's key, mouse and drop events.
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,9 @@ public:
   void fileDroppedEvent(const std::vector<vl::String>& files) override;
 
   void loadFile(std::string file);
+  // Starts reading `file` on a worker thread while the window comes up; the
+  // next loadFile(file) takes what it read, and prints its log lines then.
+  void preloadFile(const std::string& file);
   void updateMolecule();
   void updateText();
   void captureCanvas();
@@ -51,6 +55,8 @@ private:
   const char* orbisk_dir_env = nullptr;
   std::string inp_fname;
   bool show_hydrogens = true;
+  struct Preload;
+  std::unique_ptr<Preload> mPreload;
 };
 
 // The atom selection: picked atoms, in picking order.

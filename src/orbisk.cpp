@@ -1,6 +1,7 @@
 // ORBISK: a viewer for molecular structures and the geometries of
 // quantum-chemistry outputs. Start-up: command line, checks, window, loop.
 #include <dlfcn.h>
+#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include <QAccessible>
 #include <QApplication>
 #include <tclap/CmdLine.h>
 
@@ -155,6 +157,10 @@ struct WindowRelease {
 int main(int argc, char* argv[])
 {
   restartWithHugePageHeap(argv);
+  // All threads allocate from the main heap, which grows in large steps; a
+  // thread's own arena grows a page at a time, a system call and a page
+  // fault for every 4 KiB (the input file is read on a worker thread).
+  mallopt(M_ARENA_MAX, 1);
   QtArguments qtArgs = splitQtArguments(argc, argv);
   std::unique_ptr<QApplication> app; // only once a window is needed
   int rc = 0;
@@ -209,6 +215,11 @@ int main(int argc, char* argv[])
         return 1;
       }
       app = std::make_unique<QApplication>(argc, argv);
+      // The accessibility bridge, which the first window brings up anyway,
+      // connects to the session bus and may fork dbus-launch for it. Done
+      // before the file is read, the fork copies little, and writing to the
+      // structures afterwards takes no copy-on-write faults.
+      QAccessible::isActive();
 
       vl::VisualizationLibrary::init(logvlf);
 
@@ -227,6 +238,8 @@ int main(int argc, char* argv[])
       applet->initialize();
       molApplet->setInpFName(fname);
       molApplet->setShowHydrogens(true);
+      // The file is read while the window and its OpenGL context come up.
+      molApplet->preloadFile(fname);
 
       auto window = vl::make_ref<vlQt5::Qt5Widget>();
       molApplet->qt5_window = window;
