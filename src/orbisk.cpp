@@ -2,7 +2,6 @@
 // quantum-chemistry outputs. Start-up: command line, checks, window, loop.
 #include <dlfcn.h>
 #include <malloc.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -19,6 +18,7 @@
 #include <tclap/CmdLine.h>
 
 #include "export/export.h"
+#include "readers/inputfile.h"
 #include "molapp.h"
 #include "vl/gui/qt5widget.h"
 #include "vl/gui/rendering.h"
@@ -119,12 +119,6 @@ bool displayAvailable(const QtArguments& qt, std::string& why)
   return ok;
 }
 
-bool isDirectory(const std::string& path)
-{
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
 // A large file fills hundreds of megabytes of fresh heap, and on many
 // (virtual) machines every 4 KiB page fault costs microseconds: transparent
 // huge pages for malloc cut the faults about a hundredfold. glibc reads that
@@ -198,13 +192,14 @@ int main(int argc, char* argv[])
       return 1;
     }
 
-    // Only a test: the applet opens the file again to read it.
-    std::ifstream ifs(fname);
-    if (!ifs.good()) {
-      std::cerr << "Cannot open file '" << fname << "'" << std::endl;
-      rc = 1;
-    } else if (isDirectory(fname)) {
-      std::cerr << "Cannot open file '" << fname << "': it is a directory, not a file" << std::endl;
+    // Only a test: the applet opens the file again to read it. A directory,
+    // a pipe (whose open would wait for a writer) or a device is refused first.
+    const std::string fileProblem = InputFileProblem(fname);
+    std::ifstream ifs;
+    if (fileProblem.empty())
+      ifs.open(fname);
+    if (!fileProblem.empty() || !ifs.good()) {
+      std::cerr << (fileProblem.empty() ? "Cannot open file '" + fname + "'\n" : fileProblem) << std::flush;
       rc = 1;
     } else if (exportArg.isSet()) {
       rc = ExportStructures(fname, exportArg.getValue());

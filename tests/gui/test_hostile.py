@@ -179,6 +179,15 @@ class Unopenable(Scratch):
         os.symlink("a.xyz", os.path.join(self.dir, "b.xyz"))
         self.assert_cannot_open([BIN], b"a.xyz", cwd=self.dir)
 
+    def test_pipe_and_device(self):
+        # Opening a pipe nobody writes to would wait forever; /dev/zero never ends.
+        os.mkfifo(os.path.join(self.dir, "pipe.xyz"))
+        for name, cwd in ((b"pipe.xyz", self.dir), (b"/dev/zero", None)):
+            for args in (["--export", "xyz", name], [name]):
+                p = subprocess.run([BIN] + args, cwd=cwd, capture_output=True, timeout=60, env=_clean_env())
+                self.assertEqual((p.returncode, p.stdout, p.stderr),
+                                 (1, b"", b"Cannot open file '%s': it is not a regular file (a pipe or a device)\n" % name))
+
 
 class Names(Scratch):
     FOLDER = "dir with space"
