@@ -118,15 +118,15 @@ std::string Say::str() const
         j = k;
       }
     }
-    char spec = mFormat[j];
-    if (spec != 's' && spec != 'n') {
+    char conversion = mFormat[j];
+    if (conversion != 's' && conversion != 'n') {
       out += c; // not a placeholder: keep the text as it is
       continue;
     }
     if (next < mArgs.size() && mArgs[next].kind == Arg::Text)
       out += mArgs[next++].text; // appended in place, not through a copy
     else if (next < mArgs.size())
-      out += argText(mArgs[next++], spec == 'n' ? decimals : -1);
+      out += argText(mArgs[next++], conversion == 'n' ? decimals : -1);
     else
       out += "<missing>";
     i = j;
