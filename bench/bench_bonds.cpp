@@ -17,8 +17,8 @@
 #include <random>
 #include <vector>
 
-#include "chemistry/bonds.h"
-#include "chemistry/bonds_reference.h"
+#include "core/chemistry/bonds.h"
+#include "core/chemistry/bonds_reference.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include "readers/loader.h"
-#include "vl/log.h"
+#include "core/formats/loader.h"
+#include "core/model/log.h"
 
 namespace {
 

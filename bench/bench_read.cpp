@@ -11,8 +11,8 @@
 #include <string>
 #include <unistd.h>
 
-#include "export/export.h"
-#include "readers/readers.h"
+#include "core/export/export.h"
+#include "core/formats/readers.h"
 
 namespace {
 

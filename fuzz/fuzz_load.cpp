@@ -6,8 +6,8 @@
 #include <string>
 #include <unistd.h>
 
-#include "readers/loader.h"
-#include "vl/log.h"
+#include "core/formats/loader.h"
+#include "core/model/log.h"
 
 namespace {
 

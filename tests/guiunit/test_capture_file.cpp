@@ -8,7 +8,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "vl/gui/capture.h"
+#include "view/capture.h"
 
 namespace {
 

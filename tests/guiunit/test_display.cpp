@@ -8,10 +8,10 @@
 
 #include <unistd.h>
 
-#include "molapp.h"
+#include "app/molapp.h"
 #include "test_renderer_gl.h"
-#include "vl/gui/scenemanager.h"
-#include "vl/gui/text.h"
+#include "view/scenemanager.h"
+#include "view/text.h"
 
 extern const float at_rad[119];
 
@@ -27,17 +27,7 @@ const char* kWaterTwoFrames = "3\nframe 1\n"
 
 class DisplayTest : public ::testing::Test {
 protected:
-  void SetUp() override
-  {
-    Nmat = 0;
-    m_at1 = m_at2 = m_at3 = m_at4 = nullptr;
-    app.initialize();
-  }
-  void TearDown() override
-  {
-    Nmat = 0;
-    m_at1 = m_at2 = m_at3 = m_at4 = nullptr;
-  }
+  void SetUp() override { app.initialize(); }
 
   // Loads the text as an XYZ file; the last frame becomes current.
   void load(const std::string& xyz)
@@ -130,17 +120,15 @@ TEST_F(DisplayTest, PickedAtomsAreHighlightedUntilTheSelectionClears)
 {
   load(kWaterTwoFrames);
   vl::Molecule& m = current();
-  Nmat = 2;
-  m_at1 = m.atom(0);
-  m_at2 = m.atom(1);
-  m_at3 = m.atom(2); // beyond the count: not highlighted
+  app.selectAtom(m.atom(0));
+  app.selectAtom(m.atom(1));
   for (int s : {2, 3, 0, 1}) {
     style(s);
     EXPECT_EQ(m.atom(0)->color(), kHighlight) << "style " << s;
     EXPECT_EQ(m.atom(1)->color(), kHighlight) << "style " << s;
     EXPECT_EQ(m.atom(2)->color(), vl::atomInfo(vl::AT_Hydrogen).cpkColor()) << "style " << s;
   }
-  Nmat = 0;
+  app.clearSelection();
   app.updateMolecule();
   EXPECT_EQ(m.atom(0)->color(), vl::atomInfo(vl::AT_Oxygen).cpkColor());
   EXPECT_EQ(m.atom(1)->color(), vl::atomInfo(vl::AT_Hydrogen).cpkColor());

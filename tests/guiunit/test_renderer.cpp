@@ -8,8 +8,8 @@
 #include <limits>
 
 #include "test_renderer_gl.h"
-#include "vl/gui/moleculerenderer.h"
-#include "vl/molecule.h"
+#include "view/moleculerenderer.h"
+#include "core/model/molecule.h"
 
 namespace {
 

@@ -12,14 +12,14 @@
 #include <QVector3D>
 
 #include "test_renderer_gl.h"
-#include "vl/gui/applet.h"
-#include "vl/gui/openglcontext.h"
-#include "vl/gui/qt5widget.h"
-#include "vl/gui/rendering.h"
-#include "vl/gui/scenemanager.h"
-#include "vl/gui/text.h"
-#include "vl/gui/trackball.h"
-#include "vl/log.h"
+#include "view/applet.h"
+#include "view/openglcontext.h"
+#include "view/qt5widget.h"
+#include "view/rendering.h"
+#include "view/scenemanager.h"
+#include "view/text.h"
+#include "view/trackball.h"
+#include "core/model/log.h"
 
 namespace fs = std::filesystem;
 

@@ -9,8 +9,8 @@
 #include <vector>
 #include <unistd.h>
 
-#include "readers/readers.h"
-#include "vl/log.h"
+#include "core/formats/readers.h"
+#include "core/model/log.h"
 
 namespace qctest {
 

@@ -7,7 +7,8 @@
 #include <vector>
 
 #include "qcout_testutil.h"
-#include "readers/loader.h"
+#include "core/chemistry/bonds.h"
+#include "core/formats/loader.h"
 
 namespace {
 
@@ -77,7 +78,9 @@ TEST(Corpus, EveryFileLoadsAsExpected)
     ASSERT_EQ(list.size(), e.structures);
     if (!list.empty()) {
       EXPECT_EQ(list.back()->atoms(), e.atoms);
-      EXPECT_EQ(list.back()->bonds(), e.bonds);
+      // Atoms piled onto one another get no bonds rather than n^2 of them.
+      const bool piledUp = static_cast<size_t>(e.bonds) > kMaxBondsPerAtom * static_cast<size_t>(e.atoms);
+      EXPECT_EQ(list.back()->bonds(), piledUp ? 0 : e.bonds);
     }
   }
 }

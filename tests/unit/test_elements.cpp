@@ -3,8 +3,8 @@
 #include <cctype>
 #include <string>
 
-#include "chemistry/elements.h"
-#include "vl/atominfo.h"
+#include "core/model/elements.h"
+#include "core/model/elements.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "export/export.h"
+#include "core/export/export.h"
 #include "qcout_testutil.h"
 
 using namespace qctest;

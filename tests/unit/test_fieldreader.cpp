@@ -6,9 +6,9 @@
 #include <unistd.h>
 
 #include "qcout_testutil.h"
-#include "readers/countline.h"
-#include "readers/fieldreader.h"
-#include "readers/linereader.h"
+#include "core/formats/countline.h"
+#include "core/formats/fieldreader.h"
+#include "core/formats/linereader.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "chemistry/geometry.h"
+#include "core/chemistry/geometry.h"
 
 namespace {
 

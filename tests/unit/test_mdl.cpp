@@ -2,7 +2,7 @@
 #include <cstdio>
 
 #include "qcout_testutil.h"
-#include "readers/loader.h"
+#include "core/formats/loader.h"
 
 using namespace qctest;
 

@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "chemistry/bonds.h"
-#include "vl/molecule.h"
+#include "core/chemistry/bonds.h"
+#include "core/model/molecule.h"
 
 namespace {
 

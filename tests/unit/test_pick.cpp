@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "vl/pick.h"
+#include "core/model/pick.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "vl/say.h"
+#include "core/model/say.h"
 
 namespace {
 std::string text(const vl::Say& say) { return say.str(); }

@@ -15,7 +15,7 @@
 #include <unistd.h>
 
 #include "qcout_testutil.h"
-#include "readers/loader.h"
+#include "core/formats/loader.h"
 
 using namespace qctest;
 

@@ -1,0 +1,71 @@
+#pragma once
+// The viewer: owns the structure list, draws the current structure and
+// answers the window's key, mouse and drop events.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "view/applet.h"
+#include "core/model/molecule.h"
+
+namespace vl {
+class Text;
+}
+namespace vlQt5 {
+class Qt5Widget;
+}
+
+class MolApplet : public vl::Applet {
+public:
+  MolApplet();
+  ~MolApplet() override;
+
+  void initEvent() override;
+  void mouseDownEvent(vl::EMouseButton bt, int x, int y) override;
+  void keyPressEvent(unsigned short ch, vl::EKey key) override;
+  void keyReleaseEvent(unsigned short ch, vl::EKey key) override;
+  void fileDroppedEvent(const std::vector<vl::String>& files) override;
+
+  void loadFile(std::string file);
+  // Starts reading `file` on a worker thread while the window comes up; the
+  // next loadFile(file) takes what it read, and prints its log lines then.
+  void preloadFile(const std::string& file);
+  void updateMolecule();
+  void updateText();
+  void captureCanvas();
+
+  void setInpFName(std::string name) { inp_fname = std::move(name); }
+  std::string getInpFName() const { return inp_fname; }
+  void setShowHydrogens(bool show) { show_hydrogens = show; }
+  bool getShowHydrogens() const { return show_hydrogens; }
+  void toggleShowHydrogens() { show_hydrogens = !show_hydrogens; }
+
+  // Read access for tests and the capture.
+  const std::vector<vl::ref<vl::Molecule>>& molecules() const { return mMolecules; }
+  int currentMolecule() const { return mCurrentMolecule; }
+  int currentStyle() const { return mCurrentStyle; }
+
+  // The atom selection, in picking order: up to four atoms, then full.
+  void selectAtom(vl::Atom* atom);
+  void clearSelection();
+  int selectedCount() const { return Nmat; }
+
+  vl::ref<vlQt5::Qt5Widget> qt5_window;
+
+private:
+  std::vector<vl::ref<vl::Molecule>> mMolecules;
+  int mCurrentMolecule = 0;
+  int mCurrentStyle = 1;
+  vl::ref<vl::Text> mText;
+  const char* orbisk_dir_env = nullptr;
+  std::string inp_fname;
+  bool show_hydrogens = true;
+  // The atom selection: picked atoms, in picking order.
+  int Nmat = 0;
+  vl::Atom* m_at1 = nullptr;
+  vl::Atom* m_at2 = nullptr;
+  vl::Atom* m_at3 = nullptr;
+  vl::Atom* m_at4 = nullptr;
+  struct Preload;
+  std::unique_ptr<Preload> mPreload;
+};

@@ -1,0 +1,116 @@
+#include "app/molapp.h"
+
+#include "core/model/elements.h"
+#include "view/scenemanager.h"
+#include "view/text.h"
+#include "core/model/say.h"
+
+// Ball radii for ball-and-stick by atomic number (angstrom): rising along each
+// period, flat across the lanthanides and actinides. Index 0 is unused.
+extern const float at_rad[119];
+const float at_rad[119] = {
+    0.00f,
+    0.15f, 0.17f,                                                             // H-He
+    0.20f, 0.22f, 0.24f, 0.26f, 0.28f, 0.30f, 0.32f, 0.34f,                   // Li-Ne
+    0.30f, 0.32f, 0.34f, 0.36f, 0.38f, 0.40f, 0.42f, 0.44f,                   // Na-Ar
+    0.40f, 0.41f, 0.42f, 0.43f, 0.44f, 0.45f, 0.46f, 0.47f, 0.48f, 0.49f,     // K-Ni
+    0.50f, 0.51f, 0.52f, 0.53f, 0.54f, 0.55f, 0.56f, 0.57f,                   // Cu-Kr
+    0.50f, 0.51f, 0.52f, 0.53f, 0.54f, 0.55f, 0.56f, 0.57f, 0.58f, 0.59f,     // Rb-Pd
+    0.60f, 0.61f, 0.62f, 0.63f, 0.64f, 0.65f, 0.66f, 0.67f,                   // Ag-Xe
+    0.60f, 0.61f, 0.62f,                                                      // Cs-La
+    0.62f, 0.62f, 0.62f, 0.62f, 0.62f, 0.62f, 0.62f,                          // Ce-Gd
+    0.62f, 0.62f, 0.62f, 0.62f, 0.62f, 0.62f, 0.62f,                          // Tb-Lu
+    0.63f, 0.64f, 0.65f, 0.66f, 0.67f, 0.68f, 0.69f, 0.70f, 0.71f, 0.72f,     // Hf-Hg
+    0.73f, 0.74f, 0.75f, 0.76f, 0.77f,                                        // Tl-Rn
+    0.70f, 0.71f, 0.72f,                                                      // Fr-Ac
+    0.72f, 0.72f, 0.72f, 0.72f, 0.72f, 0.72f, 0.72f,                          // Th-Cm
+    0.72f, 0.72f, 0.72f, 0.72f, 0.72f, 0.72f, 0.72f,                          // Bk-Lr
+    0.73f, 0.74f, 0.75f, 0.76f, 0.77f, 0.78f, 0.79f, 0.80f, 0.81f, 0.82f,     // Rf-Rg
+    0.83f, 0.84f, 0.85f, 0.86f, 0.87f,                                        // Cn-Og
+};
+
+namespace {
+
+// Unknown elements keep the uniform ball radius that ball-and-stick starts from.
+constexpr float kUnknownBallRadius = 0.3f;
+
+float ballRadius(const vl::Atom* atom)
+{
+  const int z = vl::atomInfo(atom->atomType()).atomicNumber();
+  return (z >= 0 && z <= 118) ? at_rad[z] : kUnknownBallRadius;
+}
+
+// Thinner bonds for smaller atoms: m (0.6 - m / (m + 2)), m the smaller ball.
+float bondRadius(float r1, float r2)
+{
+  const double m = r1 < r2 ? r1 : r2;
+  return static_cast<float>(m * (0.6 - m / (m + 2.0)));
+}
+
+} // namespace
+
+void MolApplet::updateMolecule()
+{
+  if (mCurrentMolecule < 0 || mCurrentMolecule >= static_cast<int>(mMolecules.size()) ||
+      !mMolecules[static_cast<size_t>(mCurrentMolecule)])
+    return;
+  vl::Molecule& mol = *mMolecules[static_cast<size_t>(mCurrentMolecule)];
+
+  switch (mCurrentStyle) {
+  case 0:
+    mol.setMoleculeStyle(vl::MS_Wireframe);
+    mol.setCPKAtomColors();
+    mol.setLineWidth(2.0f);
+    mol.setSmoothLines(true);
+    break;
+  case 1:
+    mol.setMoleculeStyle(vl::MS_BallAndStick);
+    mol.setCPKAtomColors();
+    mol.setAtomRadii(0.3f);
+    mol.setBondRadii(0.15f);
+    for (const auto& atom : mol.atomList())
+      atom->setRadius(ballRadius(atom.get()));
+    for (const auto& bond : mol.bondList()) {
+      if (bond->atom1() && bond->atom2())
+        bond->setRadius(bondRadius(ballRadius(bond->atom1()), ballRadius(bond->atom2())));
+    }
+    break;
+  case 2:
+    mol.setMoleculeStyle(vl::MS_Sticks);
+    mol.setCPKAtomColors();
+    mol.setBondRadii(0.1f);
+    break;
+  case 3:
+    mol.setMoleculeStyle(vl::MS_AtomsOnly);
+    mol.setCPKAtomColors();
+    mol.setVanDerWaalsAtomRadii(1.0f);
+    break;
+  default:
+    break;
+  }
+
+  // After the CPK reset, so that only the atoms picked now stay highlighted.
+  const vl::fvec4 highlight(0.45f, 1.0f, 1.0f, 1.0f);
+  vl::Atom* const picked[] = {m_at1, m_at2, m_at3, m_at4};
+  for (int i = 0; i < Nmat && i < 4; ++i)
+    if (picked[i])
+      picked[i]->setColor(highlight);
+
+  mol.setAtomTypeVisible(vl::AT_Hydrogen, show_hydrogens);
+
+  if (sceneManager())
+    sceneManager()->showMolecule(mol);
+
+  updateText();
+}
+
+void MolApplet::updateText()
+{
+  if (mCurrentMolecule < 0 || mCurrentMolecule >= static_cast<int>(mMolecules.size()) ||
+      !mMolecules[static_cast<size_t>(mCurrentMolecule)] || !mText)
+    return;
+  std::string text = mMolecules[static_cast<size_t>(mCurrentMolecule)]->moleculeName();
+  text += vl::Say(" (%n/%n)") << mCurrentMolecule + 1 << mMolecules.size();
+  text += ": use the arrow keys to change molecule and style";
+  mText->setText(text);
+}

@@ -1,0 +1,225 @@
+// Keyboard, mouse and image capture of the viewer.
+#include <cmath>
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+#include <QColor>
+#include <QColorDialog>
+
+#include "core/chemistry/geometry.h"
+#include "app/molapp.h"
+#include "view/capture.h"
+#include "view/qt5widget.h"
+#include "view/rendering.h"
+#include "view/scenemanager.h"
+#include "core/model/log.h"
+#include "core/model/pick.h"
+#include "core/model/say.h"
+
+namespace {
+
+constexpr double kRadToDeg = 57.29577951308232;
+// Wireframe draws no atom bodies; a click this close to an atom centre picks it.
+constexpr float kWireframePickPixels = 4.0f;
+constexpr int kCaptureWidth = 5000;
+constexpr int kCaptureHeight = 3000;
+
+} // namespace
+
+void MolApplet::keyPressEvent(unsigned short, vl::EKey key)
+{
+  // Nothing below may touch a structure when none was loaded.
+  const bool haveStructure = mCurrentMolecule >= 0 && mCurrentMolecule < static_cast<int>(mMolecules.size());
+
+  switch (key) {
+  case vl::Key_Up:
+  case vl::Key_Down:
+  case vl::Key_Left:
+  case vl::Key_Right: {
+    if (mMolecules.empty())
+      return;
+    if (key == vl::Key_Up)
+      ++mCurrentStyle;
+    else if (key == vl::Key_Down)
+      --mCurrentStyle;
+    else if (key == vl::Key_Left)
+      --mCurrentMolecule;
+    else
+      ++mCurrentMolecule;
+    const int count = static_cast<int>(mMolecules.size());
+    if (mCurrentMolecule < 0)
+      mCurrentMolecule = count - 1;
+    if (mCurrentMolecule >= count)
+      mCurrentMolecule = 0;
+    if (mCurrentStyle < 0)
+      mCurrentStyle = 3;
+    if (mCurrentStyle > 3)
+      mCurrentStyle = 0;
+    updateMolecule();
+    return;
+  }
+
+  case vl::Key_B: {
+    if (!haveStructure || Nmat != 2 || !m_at1 || !m_at2 || m_at1 == m_at2)
+      return;
+    vl::Molecule* mol = mMolecules[static_cast<size_t>(mCurrentMolecule)].get();
+    // Atoms picked in another structure are not this one's to bond.
+    if (mol->indexOf(m_at1) < 0 || mol->indexOf(m_at2) < 0)
+      return;
+    vl::Bond* existing = mol->bond(m_at1, m_at2);
+    if (!existing)
+      existing = mol->bond(m_at2, m_at1);
+    if (existing) {
+      mol->eraseBond(existing);
+    } else {
+      vl::ref<vl::Bond> bond = vl::make_ref<vl::Bond>();
+      bond->setAtom1(m_at1);
+      bond->setAtom2(m_at2);
+      bond->setBondType(vl::BT_Single);
+      bond->setUseAtomColors(true);
+      mol->addBond(bond);
+    }
+    mol->computeAtomAdjacency();
+    updateMolecule();
+    return;
+  }
+
+  case vl::Key_C: {
+    if (!haveStructure)
+      return;
+    const vl::Molecule* mol = mMolecules[static_cast<size_t>(mCurrentMolecule)].get();
+    // One write for the whole listing: the log flushes on every print, which
+    // for a hundred thousand atoms takes longer than the formatting.
+    std::string listing = "Cartesian coordinates of atoms for the current structure:\n";
+    for (int i = 0; i < mol->atoms(); ++i) {
+      const vl::Atom* a = mol->atom(i);
+      const vl::fvec3& c = a->coordinates();
+      listing += vl::Say("%s %n %n %n\n") << a->atomName() << c.x << c.y << c.z;
+    }
+    vl::Log::print(listing);
+    return;
+  }
+
+  case vl::Key_H:
+    toggleShowHydrogens();
+    if (haveStructure)
+      updateMolecule();
+    return;
+
+  default:
+    return;
+  }
+}
+
+void MolApplet::keyReleaseEvent(unsigned short ch, vl::EKey key)
+{
+  if (key == vl::Key_F3) {
+    QWidget* parent = qt5_window.get();
+    const QColor colour = QColorDialog::getColor(QColor(Qt::black), parent, "Choose color",
+                                                 QColorDialog::ShowAlphaChannel | QColorDialog::DontUseNativeDialog);
+    // Cancelled: the background stays as it was.
+    if (!colour.isValid() || !rendering())
+      return;
+    rendering()->camera()->viewport()->setClearColor(
+        vl::fvec4(static_cast<float>(colour.redF()), static_cast<float>(colour.greenF()),
+                  static_cast<float>(colour.blueF()), static_cast<float>(colour.alphaF())));
+    if (openglContext())
+      openglContext()->update();
+    return;
+  }
+  if (key == vl::Key_F4) {
+    captureCanvas();
+    return;
+  }
+  vl::Applet::keyReleaseEvent(ch, key);
+}
+
+void MolApplet::mouseDownEvent(vl::EMouseButton bt, int x, int y)
+{
+  if (mCurrentMolecule < 0 || mCurrentMolecule >= static_cast<int>(mMolecules.size()) || !rendering())
+    return;
+
+  if (bt == vl::LeftButton) {
+    vl::OpenGLContext* ctx = openglContext();
+    if (!ctx || !ctx->framebuffer())
+      return;
+    const int fbWidth = ctx->framebuffer()->width();
+    const int fbHeight = ctx->framebuffer()->height();
+    // Events come in widget pixels, the ray wants framebuffer pixels.
+    if (qt5_window && qt5_window->width() > 0 && qt5_window->height() > 0) {
+      x = static_cast<int>(std::lround(static_cast<double>(x) * fbWidth / qt5_window->width()));
+      y = static_cast<int>(std::lround(static_cast<double>(y) * fbHeight / qt5_window->height()));
+    }
+    const vl::Camera* camera = rendering()->camera();
+    const vl::Ray ray = camera->computeRay(x, fbHeight - y);
+
+    // A fixed number of pixels is a world length proportional to the depth.
+    vl::PickOptions options;
+    const int vh = camera->viewport()->height() > 0 ? camera->viewport()->height() : fbHeight;
+    const double halfFov = camera->fovY() * 0.5 * 3.14159265358979323846 / 180.0;
+    options.wireframeRadiusPerDistance =
+        static_cast<float>(kWireframePickPixels * 2.0 * std::tan(halfFov) / (vh > 0 ? vh : 1));
+    // The ray starts on the near plane, not at the eye.
+    options.wireframeRadius = options.wireframeRadiusPerDistance * (ray.origin - camera->eye()).length();
+
+    const vl::Molecule& mol = *mMolecules[static_cast<size_t>(mCurrentMolecule)];
+    const vl::PickResult hit = vl::pickFirst(mol, ray, options);
+    if (!hit.atom)
+      return;
+    const vl::fvec3& c = hit.atom->coordinates();
+    vl::Log::print(vl::Say("Atom = (%s) (%n,%n,%n).\n") << hit.atom->atomName() << c.x << c.y << c.z);
+    if (Nmat < 4) {
+      selectAtom(hit.atom);
+      updateMolecule();
+    }
+    return;
+  }
+
+  if (bt == vl::RightButton) {
+    if (Nmat >= 2)
+      vl::Log::print(vl::Say("Distance (%s-%s)=%n\n") << m_at1->atomName() << m_at2->atomName() << GeomRij(m_at1, m_at2));
+    if (Nmat >= 3) {
+      vl::Log::print(vl::Say("Angle (%s-%s-%s)=%n\n") << m_at1->atomName() << m_at2->atomName() << m_at3->atomName()
+                     << GeomAngle(m_at1, m_at2, m_at3) * kRadToDeg);
+      double cx = 0, cy = 0, cz = 0;
+      GeomCentroid(m_at1, m_at2, m_at3, &cx, &cy, &cz);
+      vl::Log::print(vl::Say("Centroid (%s,%s,%s)=(%n,%n,%n)\n") << m_at1->atomName() << m_at2->atomName()
+                     << m_at3->atomName() << cx << cy << cz);
+    }
+    if (Nmat >= 4) {
+      vl::Log::print(vl::Say("Out-of-plane angle (%s-%s-%s-%s)=%n\n") << m_at1->atomName() << m_at2->atomName()
+                     << m_at3->atomName() << m_at4->atomName() << GeomOutOfPlane(m_at1, m_at2, m_at3, m_at4) * kRadToDeg);
+      vl::Log::print(vl::Say("Dihedral angle (%s-%s-%s-%s)=%n\n") << m_at1->atomName() << m_at2->atomName()
+                     << m_at3->atomName() << m_at4->atomName() << GeomTorsion(m_at1, m_at2, m_at3, m_at4) * kRadToDeg);
+    }
+    clearSelection();
+    updateMolecule();
+  }
+}
+
+void MolApplet::selectAtom(vl::Atom* atom)
+{
+  vl::Atom** const selection[4] = {&m_at1, &m_at2, &m_at3, &m_at4};
+  if (Nmat < 4)
+    *selection[Nmat++] = atom;
+}
+
+void MolApplet::clearSelection() { Nmat = 0; }
+
+void MolApplet::captureCanvas()
+{
+  // Straight to standard output, ahead of anything the capture may log.
+  std::cout << "Capturing image..." << "\n" << std::flush;
+
+  const std::string fileName = getInpFName() + ".png";
+  vl::OpenGLContext* ctx = openglContext();
+  if (!ctx || !ctx->isInitialized() || !rendering()) {
+    vl::Log::print(vl::Say("Could not capture the image %s: the window has no OpenGL context.\n") << fileName);
+    return;
+  }
+  ctx->makeCurrent();
+  std::string error;
+  if (!vl::captureToPng(rendering(), kCaptureWidth, kCaptureHeight, fileName, &error))
+    vl::Log::print(vl::Say("Could not save the image %s: %s\n") << fileName << error);
+}

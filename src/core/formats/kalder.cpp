@@ -1,0 +1,71 @@
+// KALDER output: Cartesian coordinate tables in angstrom, one structure each.
+#include <string>
+
+#include "core/formats/fieldreader.h"
+#include "core/formats/linereader.h"
+#include "core/formats/qcout.h"
+#include "core/formats/readers.h"
+
+namespace {
+
+constexpr std::string_view kNumberedMarker = "Cartesian coordinates of all atoms";
+constexpr std::string_view kSymbolMarkers[] = {
+  "Cartesian coordinates (Angstroms, system of principal axes of rotation) of all atoms:",
+  "Cartesian coordinates (Angstroms, Z-matrix orientation) of all atoms:",
+  "Cartesian coordinates (Angstroms, system of principal axes of rotation) of real atoms:",
+  "Cartesian coordinates (Angstroms, Z-matrix orientation) of real atoms:",
+};
+// Every marker above contains this; most lines fail on it alone.
+constexpr std::string_view kCommonPart = "Cartesian coordinates ";
+constexpr std::string_view kRule = "-----------------------------------"; // 35
+
+enum class Table { None, Numbered, Symbol };
+
+Table MarkerIn(std::string_view line)
+{
+  if (!qcout::Contains(line, kCommonPart))
+    return Table::None;
+  if (qcout::Contains(line, kNumberedMarker))
+    return Table::Numbered;
+  for (std::string_view marker : kSymbolMarkers)
+    if (qcout::Contains(line, marker))
+      return Table::Symbol;
+  return Table::None;
+}
+
+} // namespace
+
+int ReadKalderFile(std::string file, int /*ftype*/, StructureList& structures)
+{
+  LineReader in(file);
+  int found = 0;
+  std::string_view line;
+  std::string symbol;
+  while (in.next(line)) {
+    const Table table = MarkerIn(line);
+    if (table == Table::None)
+      continue;
+    qcout::Announce("Found Cartesian coordinates!\n");
+    in.skip(3);
+
+    auto molecule = vl::make_ref<vl::Molecule>();
+    int position = 0;
+    while (in.next(line) && !qcout::Contains(line, kRule)) {
+      FieldReader row(line);
+      symbol.clear();
+      int number = 0, unusedInt = 0;
+      float unusedReal = 0, x = 0, y = 0, z = 0;
+      if (table == Table::Numbered) {
+        row >> number >> symbol >> unusedInt >> unusedReal >> x >> y >> z;
+      } else {
+        number = ++position;
+        row >> symbol >> x >> y >> z;
+      }
+      // The symbol goes to the lookup as printed: "c" is not carbon.
+      qcout::AddAtom(*molecule, x, y, z, symbol + std::to_string(number), vl::atomType(symbol));
+    }
+    if (FinishStructure(molecule, structures))
+      ++found;
+  }
+  return found > 0 ? 0 : -1;
+}

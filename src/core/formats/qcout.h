@@ -1,0 +1,37 @@
+#pragma once
+// Pieces shared by the readers of quantum-chemistry program output (KALDER,
+// Gaussian, GAMESS, CFOUR, WFN): marker search, unit conversion, element
+// lookup by atomic number and atom construction.
+#include <string>
+#include <string_view>
+
+#include "core/model/molecule.h"
+
+namespace qcout {
+
+// True when `marker` occurs anywhere in `line`; blanks and case count.
+bool Contains(std::string_view line, std::string_view marker);
+
+// Bohr to angstrom: the float as read, widened, scaled in double precision,
+// rounded back to float.
+inline float BohrToAngstrom(float bohr)
+{
+  return static_cast<float>(static_cast<double>(bohr) * 0.52917721067);
+}
+
+// Element type for an atomic number: the two characters BaseSetAtName gives,
+// the blank after a one-letter symbol kept (atomType ignores it).
+vl::EAtomType TypeFromAtomicNumber(int n);
+
+// A nuclear charge truncated toward zero. Values an int cannot hold (and NaN)
+// give INT_MIN, which names no element, instead of undefined behaviour.
+int TruncateCharge(double charge);
+
+// Appends a new atom in the order of the reader contract: coordinates, name,
+// type, then addAtom.
+void AddAtom(vl::Molecule& molecule, float x, float y, float z, std::string name, vl::EAtomType type);
+
+// The log line a reader prints when it meets a coordinate table.
+void Announce(const char* message);
+
+} // namespace qcout

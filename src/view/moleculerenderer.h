@@ -1,0 +1,40 @@
+#pragma once
+// Draws one molecule as the toolkit's molecule styles do: instanced,
+// ray-cast sphere and cylinder impostors, or lines for wireframe.
+#include <memory>
+
+#include "core/model/molecule.h"
+
+class QMatrix4x4;
+
+namespace vl {
+
+class MoleculeRenderer {
+public:
+  MoleculeRenderer();
+  ~MoleculeRenderer();
+  MoleculeRenderer(const MoleculeRenderer&) = delete;
+  MoleculeRenderer& operator=(const MoleculeRenderer&) = delete;
+
+  // Rebuilds what is drawn from the molecule's style, radii, colours and
+  // visibility, in one pass. CPU only: callable without a current context.
+  void prepare(const Molecule& molecule);
+  // Nothing drawn from now on.
+  void clear();
+
+  // Draws into the bound framebuffer; the OpenGL context must be current.
+  // Uploads the instance data first when prepare() changed it.
+  void render(const QMatrix4x4& view, const QMatrix4x4& projection, int viewportWidth, int viewportHeight);
+
+  // Bounding box of what is drawn, radii included; false when nothing is.
+  bool bounds(fvec3& min, fvec3& max) const;
+
+  // Frees the OpenGL objects; the context must be current.
+  void releaseGL();
+
+private:
+  struct Impl;
+  std::unique_ptr<Impl> d;
+};
+
+} // namespace vl

@@ -1,0 +1,84 @@
+#pragma once
+// Camera, viewport and the rendering that draws a scene manager's content:
+// clear, molecule, overlay text.
+#include <QMatrix4x4>
+#include <QVector3D>
+
+#include "core/model/ray.h"
+#include "core/model/vector.h"
+
+namespace vl {
+
+class SceneManager;
+
+class Viewport {
+public:
+  void setClearColor(const fvec4& color) { mClearColor = color; }
+  const fvec4& clearColor() const { return mClearColor; }
+  // Size in framebuffer (device) pixels; kept up to date by the window's resize.
+  void setSize(int w, int h) { mWidth = w; mHeight = h; }
+  int width() const { return mWidth; }
+  int height() const { return mHeight; }
+
+private:
+  fvec4 mClearColor = black;
+  int mWidth = 0, mHeight = 0;
+};
+
+class Camera {
+public:
+  static constexpr float kFieldOfView = 60.0f; // vertical, degrees
+
+  Viewport* viewport() { return &mViewport; }
+  const Viewport* viewport() const { return &mViewport; }
+
+  void setViewMatrix(const QMatrix4x4& view) { mView = view; }
+  const QMatrix4x4& viewMatrix() const { return mView; }
+  // The view of an eye at `eye` looking at `centre` with `up` pointing up.
+  static QMatrix4x4 lookAt(const fvec3& eye, const fvec3& centre, const fvec3& up);
+  fvec3 eye() const;
+
+  // Field-of-view angles in degrees for an aspect ratio width / height.
+  float fovY() const { return kFieldOfView; }
+  static float fovX(float aspect);
+
+  // What the near and far planes must enclose; without it they fall back
+  // to 0.1 and 1000.
+  void setSceneSphere(const fvec3& centre, float radius);
+  void clearSceneSphere() { mHasScene = false; }
+  bool nearFar(float& zNear, float& zFar) const;
+
+  QMatrix4x4 projectionMatrix(int w, int h) const;
+  // At the viewport's size.
+  QMatrix4x4 projectionMatrix() const { return projectionMatrix(mViewport.width(), mViewport.height()); }
+
+  // The ray through framebuffer pixel (x, y), y counted up from the bottom.
+  Ray computeRay(int x, int y) const;
+  // World point -> window pixel: x to the right, y down from the top.
+  QVector3D project(const fvec3& world) const;
+
+private:
+  Viewport mViewport;
+  QMatrix4x4 mView;
+  fvec3 mSceneCentre;
+  float mSceneRadius = 0;
+  bool mHasScene = false;
+};
+
+class Rendering {
+public:
+  Camera* camera() { return &mCamera; }
+  const Camera* camera() const { return &mCamera; }
+  void setSceneManager(SceneManager* scene) { mScene = scene; }
+  SceneManager* sceneManager() const { return mScene; }
+
+  // Draws the whole scene into the bound framebuffer at width x height with
+  // the camera's projection for that aspect. The GL context must be current.
+  void render(int width, int height);
+
+private:
+  Camera mCamera;
+  SceneManager* mScene = nullptr;
+};
+
+} // namespace vl
