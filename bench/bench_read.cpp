@@ -12,7 +12,7 @@
 #include <unistd.h>
 
 #include "core/export/export.h"
-#include "core/formats/readers.h"
+#include "core/formats/format.h"
 
 namespace {
 
@@ -128,7 +128,8 @@ void readBenchmark(benchmark::State& state, const std::string& path, size_t expe
 {
   for (auto _ : state) {
     StructureList list;
-    const int rc = ReadXYZFile(path, FT_Xyz, list);
+    vl::BufferLog log;
+    const int rc = FindFormat(FT_Xyz)->read(path, FT_Xyz, list, log);
     state.PauseTiming(); // freeing the structures is not part of reading
     if (rc != 0 || list.size() != expectStructures) {
       state.SkipWithError("unexpected reading result");
@@ -167,14 +168,15 @@ BENCHMARK(BM_CheckFileTypeLargeTrajectory)->Unit(benchmark::kMicrosecond);
 void BM_WriteTrajectory(benchmark::State& state)
 {
   StructureList list;
-  ReadXYZFile(trajectory(10000), FT_Xyz, list);
+  vl::BufferLog log;
+  FindFormat(FT_Xyz)->read(trajectory(10000), FT_Xyz, list, log);
   std::FILE* sink = std::fopen("/dev/null", "w");
   const bool sdf = state.range(0) != 0;
   for (auto _ : state) {
     if (sdf)
-      WriteSdf(sink, list, "cyclodecane.trj");
+      FindFormat(FT_MdlMol)->write(sink, list, "cyclodecane.trj");
     else
-      WriteXyz(sink, list, "cyclodecane.trj");
+      FindFormat(FT_Xyz)->write(sink, list, "cyclodecane.trj");
     std::fflush(sink);
   }
   std::fclose(sink);

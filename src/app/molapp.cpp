@@ -16,47 +16,18 @@
 #include "view/trackball.h"
 #include "core/model/log.h"
 
-namespace {
-
-// The log stream while a worker reads: what the worker writes is held back in
-// its capture; what any other thread writes goes straight on, as before.
-thread_local std::string* tHeldBack = nullptr;
-
-ssize_t routeLog(void* next, const char* data, size_t size)
-{
-  if (tHeldBack) {
-    tHeldBack->append(data, size);
-    return static_cast<ssize_t>(size);
-  }
-  auto* out = static_cast<std::FILE*>(next);
-  const size_t written = std::fwrite(data, 1, size, out);
-  std::fflush(out);
-  return static_cast<ssize_t>(written);
-}
-
-} // namespace
-
 struct MolApplet::Preload {
   std::string file;
   StructureList structures;
-  std::string log;
+  vl::BufferLog log; // printed when the load is taken over
   std::exception_ptr error;
   std::thread worker;
-  std::FILE* previousLog = nullptr;
-  std::FILE* route = nullptr;
 
   ~Preload() { finish(); }
-
-  // Waits for the worker and gives the log its previous stream back.
   void finish()
   {
     if (worker.joinable())
       worker.join();
-    if (route) {
-      vl::Log::setOutput(previousLog);
-      std::fclose(route);
-      route = nullptr;
-    }
   }
 };
 
@@ -69,26 +40,16 @@ void MolApplet::preloadFile(const std::string& file)
   mPreload.reset();
   auto p = std::make_unique<Preload>();
   p->file = file;
-  p->previousLog = vl::Log::output();
-  // Unbuffered, so that each write reaches routeLog from the thread that made it.
-  p->route = fopencookie(p->previousLog, "w", cookie_io_functions_t{nullptr, routeLog, nullptr, nullptr});
-  if (!p->route)
-    return; // loadFile reads on the spot
-  if (std::setvbuf(p->route, nullptr, _IONBF, 0) != 0)
-    return;
-  vl::Log::setOutput(p->route);
   try {
     p->worker = std::thread([q = p.get()] {
-      tHeldBack = &q->log;
       try {
-        LoadStructureFile(q->file, q->structures);
+        LoadStructureFile(q->file, q->structures, q->log);
       } catch (...) {
         q->error = std::current_exception();
       }
-      tHeldBack = nullptr;
     });
   } catch (const std::system_error&) {
-    return;
+    return; // loadFile reads on the spot
   }
   mPreload = std::move(p);
 }
@@ -132,15 +93,15 @@ void MolApplet::loadFile(std::string file)
     // what the reader threw.
     const std::unique_ptr<Preload> p = std::move(mPreload);
     p->finish();
-    if (!p->log.empty())
-      vl::Log::print(p->log);
+    if (!p->log.text().empty())
+      vl::Log::print(p->log.text());
     mMolecules.insert(mMolecules.end(), std::make_move_iterator(p->structures.begin()),
                       std::make_move_iterator(p->structures.end()));
     if (p->error)
       std::rethrow_exception(p->error);
   } else {
     mPreload.reset();
-    LoadStructureFile(file, mMolecules);
+    LoadStructureFile(file, mMolecules, vl::Log::standardOutput());
   }
 
   if (!mMolecules.empty()) {
@@ -151,7 +112,7 @@ void MolApplet::loadFile(std::string file)
   }
 
   trackball()->adjustView(rendering(), vl::fvec3(0, 0, 1), vl::fvec3(0, 1, 0), 1.0f);
-  LogStructureList(mMolecules);
+  LogStructureList(mMolecules, vl::Log::standardOutput());
 }
 
 void MolApplet::fileDroppedEvent(const std::vector<vl::String>& files)

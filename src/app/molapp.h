@@ -37,7 +37,6 @@ public:
   void setInpFName(std::string name) { inp_fname = std::move(name); }
   std::string getInpFName() const { return inp_fname; }
   void setShowHydrogens(bool show) { show_hydrogens = show; }
-  bool getShowHydrogens() const { return show_hydrogens; }
   void toggleShowHydrogens() { show_hydrogens = !show_hydrogens; }
 
   // Read access for tests and the capture.

@@ -4,7 +4,7 @@
 #include "core/formats/fieldreader.h"
 #include "core/formats/linereader.h"
 #include "core/formats/qcout.h"
-#include "core/formats/readers.h"
+#include "core/formats/format.h"
 
 namespace {
 
@@ -24,9 +24,7 @@ bool IsDashedRule(std::string_view line)
   return dash;
 }
 
-} // namespace
-
-int ReadCfourLogFile(std::string file, int /*ftype*/, StructureList& structures)
+int ReadCfourLogFile(const std::string& file, int /*ftype*/, StructureList& structures, vl::Log& log)
 {
   LineReader in(file);
   int found = 0;
@@ -35,7 +33,7 @@ int ReadCfourLogFile(std::string file, int /*ftype*/, StructureList& structures)
   while (in.next(line)) {
     if (!qcout::Contains(line, kMarker))
       continue;
-    qcout::Announce("Found Cartesian coordinates (Bohr)!\n");
+    qcout::Announce(log, "Found Cartesian coordinates (Bohr)!\n");
     in.skip(2);
 
     auto molecule = vl::make_ref<vl::Molecule>();
@@ -49,8 +47,22 @@ int ReadCfourLogFile(std::string file, int /*ftype*/, StructureList& structures)
       qcout::AddAtom(*molecule, qcout::BohrToAngstrom(x), qcout::BohrToAngstrom(y), qcout::BohrToAngstrom(z),
                      symbol + std::to_string(position), qcout::TypeFromAtomicNumber(atomicNumber));
     }
-    if (FinishStructure(molecule, structures))
+    if (FinishStructure(molecule, structures, log))
       ++found;
   }
   return found > 0 ? 0 : -1;
 }
+
+} // namespace
+
+extern const FileFormat kCfourFormat;
+const FileFormat kCfourFormat = [] {
+  FileFormat f;
+  f.code = FT_Cfour;
+  f.name = "CFOUR log";
+  f.signature = {
+      {{"* CFOUR Coupled-Cluster techniques for Computational Chemistry *"}},
+  };
+  f.read = ReadCfourLogFile;
+  return f;
+}();

@@ -4,7 +4,7 @@
 #include "core/formats/fieldreader.h"
 #include "core/formats/linereader.h"
 #include "core/formats/qcout.h"
-#include "core/formats/readers.h"
+#include "core/formats/format.h"
 
 namespace {
 
@@ -12,9 +12,7 @@ constexpr std::string_view kAngstromMarker = "COORDINATES OF ALL ATOMS ARE (ANGS
 constexpr std::string_view kBohrMarker = "ATOM      ATOMIC                      COORDINATES (BOHR)";
 constexpr std::string_view kCommonPart = "COORDINATES ";
 
-} // namespace
-
-int ReadGamessFile(std::string file, int /*ftype*/, StructureList& structures)
+int ReadGamessFile(const std::string& file, int /*ftype*/, StructureList& structures, vl::Log& log)
 {
   LineReader in(file);
   int found = 0;
@@ -25,11 +23,11 @@ int ReadGamessFile(std::string file, int /*ftype*/, StructureList& structures)
       continue;
     bool bohr;
     if (qcout::Contains(line, kAngstromMarker)) {
-      qcout::Announce("Found Cartesian coordinates (Angs)!\n");
+      qcout::Announce(log, "Found Cartesian coordinates (Angs)!\n");
       in.skip(2);
       bohr = false;
     } else if (qcout::Contains(line, kBohrMarker)) {
-      qcout::Announce("Found Cartesian coordinates (Bohr)!\n");
+      qcout::Announce(log, "Found Cartesian coordinates (Bohr)!\n");
       in.skip(1);
       bohr = true;
     } else {
@@ -52,8 +50,24 @@ int ReadGamessFile(std::string file, int /*ftype*/, StructureList& structures)
       qcout::AddAtom(*molecule, x, y, z, label + std::to_string(position),
                      qcout::TypeFromAtomicNumber(qcout::TruncateCharge(charge)));
     }
-    if (FinishStructure(molecule, structures))
+    if (FinishStructure(molecule, structures, log))
       ++found;
   }
   return found > 0 ? 0 : -1;
 }
+
+} // namespace
+
+extern const FileFormat kGamessFormat;
+const FileFormat kGamessFormat = [] {
+  FileFormat f;
+  f.code = FT_Gamess;
+  f.name = "GAMESS output";
+  f.signature = {
+      {{"COORDINATES OF ALL ATOMS ARE (ANGS)", " ATOM      ATOMIC                      COORDINATES (BOHR)"}},
+      {{"  ATOM   CHARGE       X              Y              Z",
+        "           CHARGE         X                   Y                   Z"}},
+  };
+  f.read = ReadGamessFile;
+  return f;
+}();

@@ -6,7 +6,7 @@
 #include "core/formats/fieldreader.h"
 #include "core/formats/linereader.h"
 #include "core/formats/qcout.h"
-#include "core/formats/readers.h"
+#include "core/formats/format.h"
 
 namespace {
 
@@ -27,9 +27,8 @@ bool IsMarker(std::string_view line, int type)
   return false;
 }
 
-} // namespace
-
-int ReadGaussianFile(std::string file, int /*ftype*/, StructureList& structures, int type)
+// Reads the tables of one family: 0 input and Z-matrix orientations, 1 standard.
+int ReadGaussianFile(const std::string& file, StructureList& structures, int type, vl::Log& log)
 {
   LineReader in(file);
   int found = 0;
@@ -37,7 +36,7 @@ int ReadGaussianFile(std::string file, int /*ftype*/, StructureList& structures,
   while (in.next(line)) {
     if (!IsMarker(line, type))
       continue;
-    qcout::Announce(type == 0 ? "Found Input or Z-Matrix orientation!\n" : "Found Standard orientation!\n");
+    qcout::Announce(log, type == 0 ? "Found Input or Z-Matrix orientation!\n" : "Found Standard orientation!\n");
     in.skip(4);
 
     auto molecule = vl::make_ref<vl::Molecule>();
@@ -52,8 +51,34 @@ int ReadGaussianFile(std::string file, int /*ftype*/, StructureList& structures,
         symbol[1] = '\0';
       qcout::AddAtom(*molecule, x, y, z, symbol + std::to_string(centre), vl::atomType(symbol));
     }
-    if (FinishStructure(molecule, structures))
+    if (FinishStructure(molecule, structures, log))
       ++found;
   }
   return found > 0 ? 0 : -1;
 }
+
+// Input/Z-matrix orientations are preferred; standard ones are the fallback.
+int readGaussian(const std::string& file, int /*ftype*/, StructureList& structures, vl::Log& log)
+{
+  if (ReadGaussianFile(file, structures, 0, log) == 0)
+    return 0;
+  return ReadGaussianFile(file, structures, 1, log);
+}
+
+} // namespace
+
+extern const FileFormat kGaussianFormat;
+const FileFormat kGaussianFormat = [] {
+  FileFormat f;
+  f.code = FT_Gaussian;
+  f.name = "Gaussian output";
+  f.signature = {
+      // The two header lines of an orientation table, as two releases space them.
+      {{"Center     Atomic     Atomic              Coordinates (Angstroms)",
+        "Center     Atomic      Atomic             Coordinates (Angstroms)"}},
+      {{"Number     Number      Type              X           Y           Z",
+        "Number     Number       Type             X           Y           Z"}},
+  };
+  f.read = readGaussian;
+  return f;
+}();

@@ -4,7 +4,7 @@
 #include "core/formats/fieldreader.h"
 #include "core/formats/linereader.h"
 #include "core/formats/qcout.h"
-#include "core/formats/readers.h"
+#include "core/formats/format.h"
 
 namespace {
 
@@ -33,9 +33,7 @@ Table MarkerIn(std::string_view line)
   return Table::None;
 }
 
-} // namespace
-
-int ReadKalderFile(std::string file, int /*ftype*/, StructureList& structures)
+int ReadKalderFile(const std::string& file, int /*ftype*/, StructureList& structures, vl::Log& log)
 {
   LineReader in(file);
   int found = 0;
@@ -45,7 +43,7 @@ int ReadKalderFile(std::string file, int /*ftype*/, StructureList& structures)
     const Table table = MarkerIn(line);
     if (table == Table::None)
       continue;
-    qcout::Announce("Found Cartesian coordinates!\n");
+    qcout::Announce(log, "Found Cartesian coordinates!\n");
     in.skip(3);
 
     auto molecule = vl::make_ref<vl::Molecule>();
@@ -64,8 +62,24 @@ int ReadKalderFile(std::string file, int /*ftype*/, StructureList& structures)
       // The symbol goes to the lookup as printed: "c" is not carbon.
       qcout::AddAtom(*molecule, x, y, z, symbol + std::to_string(number), vl::atomType(symbol));
     }
-    if (FinishStructure(molecule, structures))
+    if (FinishStructure(molecule, structures, log))
       ++found;
   }
   return found > 0 ? 0 : -1;
 }
+
+} // namespace
+
+extern const FileFormat kKalderFormat;
+const FileFormat kKalderFormat = [] {
+  FileFormat f;
+  f.code = FT_Kalder;
+  f.name = "KALDER output";
+  f.signature = {
+      {{"Started on", "KALDER started at"}},
+      {{"Quorvane"}}, // the author signature in the program's header
+      {{"PID="}},
+  };
+  f.read = ReadKalderFile;
+  return f;
+}();

@@ -1,45 +1,17 @@
 #include "core/formats/loader.h"
 
-#include "core/model/log.h"
 #include "core/model/say.h"
 
-int LoadStructureFile(const std::string& file, StructureList& structures)
+int LoadStructureFile(const std::string& file, StructureList& structures, vl::Log& log)
 {
-  const int ftype = CheckFileType(file);
-  vl::Log::print(vl::Say("File type = %n \n") << ftype);
-
-  switch (ftype) {
-  case FT_Kalder:
-    ReadKalderFile(file, FT_Kalder, structures);
-    break;
-  case FT_Gaussian:
-    // Input/Z-matrix orientations are preferred; standard ones are the fallback.
-    if (ReadGaussianFile(file, FT_Gaussian, structures, 0) != 0)
-      ReadGaussianFile(file, FT_Gaussian, structures, 1);
-    break;
-  case FT_Gamess:
-    ReadGamessFile(file, FT_Gamess, structures);
-    break;
-  case FT_Cfour:
-    ReadCfourLogFile(file, FT_Cfour, structures);
-    break;
-  case FT_Wfn:
-    ReadWfnInpFile(file, FT_Wfn, structures);
-    break;
-  case FT_XyzNoHeader:
-  case FT_Xyz:
-    ReadXYZFile(file, ftype, structures);
-    break;
-  case FT_MdlMol:
-    ReadMDLMolFile(file, FT_MdlMol, structures);
-    break;
-  default: // unrecognised, Priroda (no reader)
-    break;
-  }
-  return ftype;
+  const Detection detected = DetectFormat(file);
+  log.write(vl::Say("File type = %n \n") << detected.code);
+  if (detected.format && detected.format->read)
+    detected.format->read(file, detected.code, structures, log);
+  return detected.code;
 }
 
-void LogStructureList(const StructureList& structures)
+void LogStructureList(const StructureList& structures, vl::Log& log)
 {
   // One write for the whole list: a trajectory can hold 100,000 structures.
   std::string text;
@@ -52,5 +24,5 @@ void LogStructureList(const StructureList& structures)
     text += " atoms\n";
   }
   if (!text.empty())
-    vl::Log::print(text);
+    log.write(text);
 }

@@ -5,8 +5,6 @@
 #include <cstring>
 
 #include "core/model/elements.h"
-#include "core/model/log.h"
-#include "core/model/say.h"
 
 namespace qcout {
 
@@ -41,7 +39,5 @@ void AddAtom(vl::Molecule& molecule, float x, float y, float z, std::string name
   atom->setAtomType(type);
   molecule.addAtom(atom);
 }
-
-void Announce(const char* message) { vl::Log::print(vl::Say(message)); }
 
 } // namespace qcout

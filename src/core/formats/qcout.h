@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/model/log.h"
 #include "core/model/molecule.h"
 
 namespace qcout {
@@ -32,6 +33,6 @@ int TruncateCharge(double charge);
 void AddAtom(vl::Molecule& molecule, float x, float y, float z, std::string name, vl::EAtomType type);
 
 // The log line a reader prints when it meets a coordinate table.
-void Announce(const char* message);
+inline void Announce(vl::Log& log, const char* message) { log.write(message); }
 
 } // namespace qcout

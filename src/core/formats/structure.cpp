@@ -1,7 +1,8 @@
 #include <cctype>
 
 #include "core/chemistry/bonds.h"
-#include "core/formats/readers.h"
+#include "core/formats/format.h"
+#include "core/model/say.h"
 
 std::string NormalizeSymbol(std::string symbol)
 {
@@ -12,11 +13,14 @@ std::string NormalizeSymbol(std::string symbol)
   return symbol;
 }
 
-bool FinishStructure(const vl::ref<vl::Molecule>& structure, StructureList& structures)
+bool FinishStructure(const vl::ref<vl::Molecule>& structure, StructureList& structures, vl::Log& log)
 {
   if (!structure || structure->atoms() == 0)
     return false;
-  CreateBonds(structure);
+  if (!CreateBonds(structure))
+    log.write(vl::Say("atoms overlap: %n atoms lie so close together that they would need more than %n bonds; "
+                      "this structure is shown without bonds\n")
+              << structure->atoms() << kMaxBondsPerAtom * static_cast<size_t>(structure->atoms()));
   structure->setCovalentAtomRadii(1.0f);
   structure->setCPKAtomColors();
   structure->computeAtomAdjacency();

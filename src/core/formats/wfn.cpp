@@ -8,7 +8,7 @@
 
 #include "core/formats/linereader.h"
 #include "core/formats/qcout.h"
-#include "core/formats/readers.h"
+#include "core/formats/format.h"
 
 namespace {
 
@@ -43,9 +43,7 @@ float ToFloat(const std::string& text)
 // line end and throws std::out_of_range when it starts past the end.
 float Field(const std::string& line, size_t start, size_t length) { return ToFloat(line.substr(start, length)); }
 
-} // namespace
-
-int ReadWfnInpFile(std::string file, int /*ftype*/, StructureList& structures)
+int ReadWfnInpFile(const std::string& file, int /*ftype*/, StructureList& structures, vl::Log& log)
 {
   LineReader in(file);
   int found = 0;
@@ -54,7 +52,7 @@ int ReadWfnInpFile(std::string file, int /*ftype*/, StructureList& structures)
   while (in.next(view)) {
     if (!IsHeader(view))
       continue;
-    qcout::Announce("Found Cartesian coordinates (Bohr)!\n");
+    qcout::Announce(log, "Found Cartesian coordinates (Bohr)!\n");
 
     // Errors below leave by exception: the molecule being built is dropped,
     // the ones already appended stay.
@@ -71,8 +69,23 @@ int ReadWfnInpFile(std::string file, int /*ftype*/, StructureList& structures)
       qcout::AddAtom(*molecule, qcout::BohrToAngstrom(x), qcout::BohrToAngstrom(y), qcout::BohrToAngstrom(z), name,
                      qcout::TypeFromAtomicNumber(qcout::TruncateCharge(charge)));
     }
-    if (FinishStructure(molecule, structures))
+    if (FinishStructure(molecule, structures, log))
       ++found;
   }
   return found > 0 ? 0 : -1;
 }
+
+} // namespace
+
+extern const FileFormat kWfnFormat;
+const FileFormat kWfnFormat = [] {
+  FileFormat f;
+  f.code = FT_Wfn;
+  f.name = "WFN wave-function file";
+  f.signature = {
+      // The counts line right under the title.
+      {{"MOL ORBITALS", "PRIMITIVES", "NUCLEI"}, true, 2},
+  };
+  f.read = ReadWfnInpFile;
+  return f;
+}();

@@ -2,19 +2,22 @@
 
 namespace vl {
 
-namespace {
-std::FILE* gOutput = nullptr;
+void FileLog::write(const std::string& text)
+{
+  std::fwrite(text.data(), 1, text.size(), mOut);
+  std::fflush(mOut);
 }
 
-void Log::setOutput(std::FILE* out) { gOutput = out; }
-
-std::FILE* Log::output() { return gOutput ? gOutput : stdout; }
-
-void Log::print(const std::string& text)
+Log& Log::standardOutput()
 {
-  std::FILE* out = output();
-  std::fwrite(text.data(), 1, text.size(), out);
-  std::fflush(out);
+  static FileLog log(stdout);
+  return log;
+}
+
+Log& Log::standardError()
+{
+  static FileLog log(stderr);
+  return log;
 }
 
 } // namespace vl

@@ -1,0 +1,13 @@
+// Prints the file-name endings of the format table, one per line without the
+// dot, then "none": the fuzz targets scripts/fuzz runs.
+#include <cstdio>
+
+#include "core/formats/format.h"
+
+int main()
+{
+  for (const FileFormat* format : FileFormats())
+    for (std::string_view ending : format->endings)
+      std::printf("%.*s\n", static_cast<int>(ending.size() - 1), ending.data() + 1);
+  std::puts("none");
+}
