@@ -26,17 +26,16 @@ bool IsDashedRule(std::string_view line)
 
 int ReadCfourLogFile(const std::string& file, int /*ftype*/, StructureList& structures, vl::Log& log)
 {
-  LineReader in(file);
-  int found = 0;
-  std::string_view line;
-  std::string symbol;
-  while (in.next(line)) {
+  auto startsTable = [&](std::string_view line, LineReader& in) {
     if (!qcout::Contains(line, kMarker))
-      continue;
+      return 0;
     qcout::Announce(log, "Found Cartesian coordinates (Bohr)!\n");
     in.skip(2);
-
-    auto molecule = vl::make_ref<vl::Molecule>();
+    return 1;
+  };
+  auto readRows = [](LineReader& in, int, vl::Molecule& molecule) {
+    std::string_view line;
+    std::string symbol;
     int position = 0;
     while (in.next(line) && line.size() >= 2 && !IsDashedRule(line)) {
       ++position;
@@ -44,25 +43,16 @@ int ReadCfourLogFile(const std::string& file, int /*ftype*/, StructureList& stru
       int atomicNumber = 0;
       float x = 0, y = 0, z = 0;
       FieldReader(line) >> symbol >> atomicNumber >> x >> y >> z;
-      qcout::AddAtom(*molecule, qcout::BohrToAngstrom(x), qcout::BohrToAngstrom(y), qcout::BohrToAngstrom(z),
+      qcout::AddAtom(molecule, qcout::BohrToAngstrom(x), qcout::BohrToAngstrom(y), qcout::BohrToAngstrom(z),
                      symbol + std::to_string(position), qcout::TypeFromAtomicNumber(atomicNumber));
     }
-    if (FinishStructure(molecule, structures, log))
-      ++found;
-  }
-  return found > 0 ? 0 : -1;
+  };
+  return qcout::ReadTables(file, structures, log, startsTable, readRows);
 }
 
 } // namespace
 
 extern const FileFormat kCfourFormat;
-const FileFormat kCfourFormat = [] {
-  FileFormat f;
-  f.code = FT_Cfour;
-  f.name = "CFOUR log";
-  f.signature = {
-      {{"* CFOUR Coupled-Cluster techniques for Computational Chemistry *"}},
-  };
-  f.read = ReadCfourLogFile;
-  return f;
-}();
+const FileFormat kCfourFormat = ContentFormat(FT_Cfour, "CFOUR log", {
+    {{"* CFOUR Coupled-Cluster techniques for Computational Chemistry *"}},
+}, ReadCfourLogFile);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/model/log.h"
@@ -58,6 +59,31 @@ struct FileFormat {
   const char* exportName = nullptr;   // --export NAME writes this format
   WriteFunction write = nullptr;
 };
+
+// An entry for a program output, recognised by its content alone.
+inline FileFormat ContentFormat(int code, const char* name, std::vector<MarkerGroup> signature,
+                                FileFormat::ReadFunction read)
+{
+  FileFormat f;
+  f.code = code;
+  f.name = name;
+  f.signature = std::move(signature);
+  f.read = read;
+  return f;
+}
+
+// An entry for a format told by the ending of the file name.
+inline FileFormat NamedFormat(int code, const char* name, std::vector<std::string_view> endings,
+                              FileFormat::NameCheck check, FileFormat::ReadFunction read, const char* exportName,
+                              FileFormat::WriteFunction write)
+{
+  FileFormat f = ContentFormat(code, name, {}, read);
+  f.endings = std::move(endings);
+  f.nameCheck = check;
+  f.exportName = exportName;
+  f.write = write;
+  return f;
+}
 
 // Every format, in detection order.
 const std::vector<const FileFormat*>& FileFormats();

@@ -30,16 +30,15 @@ bool IsMarker(std::string_view line, int type)
 // Reads the tables of one family: 0 input and Z-matrix orientations, 1 standard.
 int ReadGaussianFile(const std::string& file, StructureList& structures, int type, vl::Log& log)
 {
-  LineReader in(file);
-  int found = 0;
-  std::string_view line;
-  while (in.next(line)) {
+  auto startsTable = [&](std::string_view line, LineReader& in) {
     if (!IsMarker(line, type))
-      continue;
+      return 0;
     qcout::Announce(log, type == 0 ? "Found Input or Z-Matrix orientation!\n" : "Found Standard orientation!\n");
     in.skip(4);
-
-    auto molecule = vl::make_ref<vl::Molecule>();
+    return 1;
+  };
+  auto readRows = [](LineReader& in, int, vl::Molecule& molecule) {
+    std::string_view line;
     while (in.next(line) && !qcout::Contains(line, kRule)) {
       int centre = 0, atomicNumber = -1, atomicType = 0;
       float x = 0, y = 0, z = 0;
@@ -49,12 +48,10 @@ int ReadGaussianFile(const std::string& file, StructureList& structures, int typ
       BaseSetAtName(atomicNumber, &symbol[0], &symbol[1]);
       if (symbol[1] == ' ')
         symbol[1] = '\0';
-      qcout::AddAtom(*molecule, x, y, z, symbol + std::to_string(centre), vl::atomType(symbol));
+      qcout::AddAtom(molecule, x, y, z, symbol + std::to_string(centre), vl::atomType(symbol));
     }
-    if (FinishStructure(molecule, structures, log))
-      ++found;
-  }
-  return found > 0 ? 0 : -1;
+  };
+  return qcout::ReadTables(file, structures, log, startsTable, readRows);
 }
 
 // Input/Z-matrix orientations are preferred; standard ones are the fallback.
@@ -68,17 +65,10 @@ int readGaussian(const std::string& file, int /*ftype*/, StructureList& structur
 } // namespace
 
 extern const FileFormat kGaussianFormat;
-const FileFormat kGaussianFormat = [] {
-  FileFormat f;
-  f.code = FT_Gaussian;
-  f.name = "Gaussian output";
-  f.signature = {
-      // The two header lines of an orientation table, as two releases space them.
-      {{"Center     Atomic     Atomic              Coordinates (Angstroms)",
-        "Center     Atomic      Atomic             Coordinates (Angstroms)"}},
-      {{"Number     Number      Type              X           Y           Z",
-        "Number     Number       Type             X           Y           Z"}},
-  };
-  f.read = readGaussian;
-  return f;
-}();
+const FileFormat kGaussianFormat = ContentFormat(FT_Gaussian, "Gaussian output", {
+    // The two header lines of an orientation table, as two releases space them.
+    {{"Center     Atomic     Atomic              Coordinates (Angstroms)",
+      "Center     Atomic      Atomic             Coordinates (Angstroms)"}},
+    {{"Number     Number      Type              X           Y           Z",
+      "Number     Number       Type             X           Y           Z"}},
+}, readGaussian);

@@ -35,51 +35,41 @@ Table MarkerIn(std::string_view line)
 
 int ReadKalderFile(const std::string& file, int /*ftype*/, StructureList& structures, vl::Log& log)
 {
-  LineReader in(file);
-  int found = 0;
-  std::string_view line;
-  std::string symbol;
-  while (in.next(line)) {
+  auto startsTable = [&](std::string_view line, LineReader& in) {
     const Table table = MarkerIn(line);
     if (table == Table::None)
-      continue;
+      return 0;
     qcout::Announce(log, "Found Cartesian coordinates!\n");
     in.skip(3);
-
-    auto molecule = vl::make_ref<vl::Molecule>();
+    return static_cast<int>(table);
+  };
+  auto readRows = [](LineReader& in, int table, vl::Molecule& molecule) {
+    std::string_view line;
+    std::string symbol;
     int position = 0;
     while (in.next(line) && !qcout::Contains(line, kRule)) {
       FieldReader row(line);
       symbol.clear();
       int number = 0, unusedInt = 0;
       float unusedReal = 0, x = 0, y = 0, z = 0;
-      if (table == Table::Numbered) {
+      if (table == static_cast<int>(Table::Numbered)) {
         row >> number >> symbol >> unusedInt >> unusedReal >> x >> y >> z;
       } else {
         number = ++position;
         row >> symbol >> x >> y >> z;
       }
       // The symbol goes to the lookup as printed: "c" is not carbon.
-      qcout::AddAtom(*molecule, x, y, z, symbol + std::to_string(number), vl::atomType(symbol));
+      qcout::AddAtom(molecule, x, y, z, symbol + std::to_string(number), vl::atomType(symbol));
     }
-    if (FinishStructure(molecule, structures, log))
-      ++found;
-  }
-  return found > 0 ? 0 : -1;
+  };
+  return qcout::ReadTables(file, structures, log, startsTable, readRows);
 }
 
 } // namespace
 
 extern const FileFormat kKalderFormat;
-const FileFormat kKalderFormat = [] {
-  FileFormat f;
-  f.code = FT_Kalder;
-  f.name = "KALDER output";
-  f.signature = {
-      {{"Started on", "KALDER started at"}},
-      {{"Quorvane"}}, // the author signature in the program's header
-      {{"PID="}},
-  };
-  f.read = ReadKalderFile;
-  return f;
-}();
+const FileFormat kKalderFormat = ContentFormat(FT_Kalder, "KALDER output", {
+    {{"Started on", "KALDER started at"}},
+    {{"Quorvane"}}, // the author signature in the program's header
+    {{"PID="}},
+}, ReadKalderFile);

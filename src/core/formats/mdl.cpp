@@ -144,14 +144,5 @@ void WriteSdf(std::FILE* file, const StructureList& structures, const std::strin
 } // namespace
 
 extern const FileFormat kMdlFormat;
-const FileFormat kMdlFormat = [] {
-  FileFormat f;
-  f.code = FT_MdlMol;
-  f.name = "MDL Molfile/SD file";
-  f.endings = {".mol", ".sdf", ".mdl", ".sd"};
-  f.nameCheck = checkMdl;
-  f.read = ReadMDLMolFile;
-  f.exportName = "sdf";
-  f.write = WriteSdf;
-  return f;
-}();
+const FileFormat kMdlFormat = NamedFormat(FT_MdlMol, "MDL Molfile/SD file", {".mol", ".sdf", ".mdl", ".sd"}, checkMdl, ReadMDLMolFile, "sdf",
+                                       WriteSdf);

@@ -3,13 +3,6 @@
 #include "core/formats/format.h"
 
 extern const FileFormat kPrirodaFormat;
-const FileFormat kPrirodaFormat = [] {
-  FileFormat f;
-  f.code = FT_Priroda;
-  f.name = "Priroda output";
-  f.signature = {
-      {{"program  Priroda"}},
-  };
-  f.read = nullptr;
-  return f;
-}();
+const FileFormat kPrirodaFormat = ContentFormat(FT_Priroda, "Priroda output", {
+    {{"program  Priroda"}},
+}, nullptr);

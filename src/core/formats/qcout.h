@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/formats/format.h"
+#include "core/formats/linereader.h"
 #include "core/model/log.h"
 #include "core/model/molecule.h"
 
@@ -34,5 +36,30 @@ void AddAtom(vl::Molecule& molecule, float x, float y, float z, std::string name
 
 // The log line a reader prints when it meets a coordinate table.
 inline void Announce(vl::Log& log, const char* message) { log.write(message); }
+
+// Program outputs print every geometry as a table under a marker line.
+// `startsTable(line, in)` looks at each line: 0 when it starts no table;
+// otherwise a table kind, with the header lines up to the first row consumed
+// (and announced). `readRows(in, kind, molecule)` then reads the rows; the
+// structure is finished and appended. Returns 0 when a structure was appended,
+// -1 otherwise. What readRows throws leaves its structure out; the earlier stay.
+template <class StartsTable, class ReadRows>
+int ReadTables(const std::string& file, StructureList& structures, vl::Log& log, StartsTable startsTable,
+               ReadRows readRows)
+{
+  LineReader in(file);
+  int found = 0;
+  std::string_view line;
+  while (in.next(line)) {
+    const int kind = startsTable(line, in);
+    if (kind == 0)
+      continue;
+    auto molecule = vl::make_ref<vl::Molecule>();
+    readRows(in, kind, *molecule);
+    if (FinishStructure(molecule, structures, log))
+      ++found;
+  }
+  return found > 0 ? 0 : -1;
+}
 
 } // namespace qcout

@@ -45,18 +45,17 @@ float Field(const std::string& line, size_t start, size_t length) { return ToFlo
 
 int ReadWfnInpFile(const std::string& file, int /*ftype*/, StructureList& structures, vl::Log& log)
 {
-  LineReader in(file);
-  int found = 0;
-  std::string_view view;
-  std::string line;
-  while (in.next(view)) {
-    if (!IsHeader(view))
-      continue;
+  auto startsTable = [&](std::string_view line, LineReader&) {
+    if (!IsHeader(line))
+      return 0;
     qcout::Announce(log, "Found Cartesian coordinates (Bohr)!\n");
-
-    // Errors below leave by exception: the molecule being built is dropped,
-    // the ones already appended stay.
-    auto molecule = vl::make_ref<vl::Molecule>();
+    return 1;
+  };
+  // Errors leave by exception: the molecule being built is dropped, the ones
+  // already appended stay.
+  auto readRows = [](LineReader& in, int, vl::Molecule& molecule) {
+    std::string_view view;
+    std::string line;
     int position = 0;
     while (in.next(view) && !qcout::Contains(view, kCentreAssignments)) {
       ++position;
@@ -66,26 +65,17 @@ int ReadWfnInpFile(const std::string& file, int /*ftype*/, StructureList& struct
       const float y = Field(line, 36, 12);
       const float z = Field(line, 48, 12);
       const float charge = Field(line, 70, 5);
-      qcout::AddAtom(*molecule, qcout::BohrToAngstrom(x), qcout::BohrToAngstrom(y), qcout::BohrToAngstrom(z), name,
+      qcout::AddAtom(molecule, qcout::BohrToAngstrom(x), qcout::BohrToAngstrom(y), qcout::BohrToAngstrom(z), name,
                      qcout::TypeFromAtomicNumber(qcout::TruncateCharge(charge)));
     }
-    if (FinishStructure(molecule, structures, log))
-      ++found;
-  }
-  return found > 0 ? 0 : -1;
+  };
+  return qcout::ReadTables(file, structures, log, startsTable, readRows);
 }
 
 } // namespace
 
 extern const FileFormat kWfnFormat;
-const FileFormat kWfnFormat = [] {
-  FileFormat f;
-  f.code = FT_Wfn;
-  f.name = "WFN wave-function file";
-  f.signature = {
-      // The counts line right under the title.
-      {{"MOL ORBITALS", "PRIMITIVES", "NUCLEI"}, true, 2},
-  };
-  f.read = ReadWfnInpFile;
-  return f;
-}();
+const FileFormat kWfnFormat = ContentFormat(FT_Wfn, "WFN wave-function file", {
+    // The counts line right under the title.
+    {{"MOL ORBITALS", "PRIMITIVES", "NUCLEI"}, true, 2},
+}, ReadWfnInpFile);

@@ -121,14 +121,4 @@ void WriteXyz(std::FILE* file, const StructureList& structures, const std::strin
 } // namespace
 
 extern const FileFormat kXyzFormat;
-const FileFormat kXyzFormat = [] {
-  FileFormat f;
-  f.code = FT_Xyz;
-  f.name = "XYZ/TRJ";
-  f.endings = {".xyz", ".trj"};
-  f.nameCheck = checkXyz;
-  f.read = ReadXYZFile;
-  f.exportName = "xyz";
-  f.write = WriteXyz;
-  return f;
-}();
+const FileFormat kXyzFormat = NamedFormat(FT_Xyz, "XYZ/TRJ", {".xyz", ".trj"}, checkXyz, ReadXYZFile, "xyz", WriteXyz);
