@@ -1,109 +1,69 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cmath>
 #include <string>
 
 #include "core/model/elements.h"
-#include "core/model/elements.h"
+#include "core/model/say.h"
 
-namespace {
-
-vl::fvec4 rgb(unsigned hex)
+TEST(Elements, SymbolLookupRecordsNamesAndRadii)
 {
-  return vl::fvec4(static_cast<float>((hex >> 16) & 0xFF) / 255.0f, static_cast<float>((hex >> 8) & 0xFF) / 255.0f,
-                   static_cast<float>(hex & 0xFF) / 255.0f, 1.0f);
-}
-
-std::string name2(int n)
-{
-  char buf[4] = {'#', '#', 'q', '\0'};
-  BaseSetAtName(n, &buf[0], &buf[1]);
-  EXPECT_EQ(buf[2], 'q') << "two bytes only, for " << n;
-  return std::string(buf, 2);
-}
-
-} // namespace
-
-TEST(AtomType, SymbolsWithSurroundingWhitespace)
-{
-  EXPECT_EQ(vl::atomType("H "), vl::AT_Hydrogen);
-  EXPECT_EQ(vl::atomType("  Cl"), vl::AT_Chlorine);
-  EXPECT_EQ(vl::atomType(" \t\r\nFe \t\r\n"), vl::AT_Iron);
-  EXPECT_EQ(vl::atomType("Co"), vl::AT_Cobalt);
-  EXPECT_EQ(vl::atomType("Rg"), vl::AT_Roentgenium);
-  EXPECT_EQ(vl::atomType("Og"), vl::AT_Oganesson);
-  // The string_view's length counts, not a terminating NUL.
+  // Surrounding blanks are ignored; the string_view's length counts, not a terminating NUL.
+  const std::pair<const char*, int> cases[] = {{"H ", 1},  {"  Cl", 17}, {" \t\r\nFe \t\r\n", 26},
+                                               {"Co", 27}, {"Rg", 111},  {"Og", 118}};
+  for (const auto& [text, z] : cases)
+    EXPECT_EQ(vl::atomInfo(vl::atomType(text)).mAtomicNumber, z) << '"' << text << '"';
   EXPECT_EQ(vl::atomType(std::string_view("Clx", 2)), vl::AT_Chlorine);
   EXPECT_EQ(vl::atomType(std::string_view("Clx", 1)), vl::AT_Carbon);
-
-  for (const char* s : {"X", "", " ", "\t\r\n", "CL", "cl", "c", "Q", "J", "Cobalt", "Uuo", "Xx", "C l", "C1", "1",
-                        "Hee", "\vC", "C\f", "D", "T", "\xC3\x9C", "C\xFF"})
-    EXPECT_EQ(vl::atomType(s), vl::AT_Unknown) << '"' << s << '"';
   EXPECT_EQ(vl::atomType(std::string_view("C\0", 2)), vl::AT_Unknown);
-}
-
-TEST(AtomType, EverySymbolRoundTripsAndOnlyInItsOwnCase)
-{
+  for (const char* s : {"X",  "",    " ",  "\t\r\n", "CL",  "cl",  "c",   "Q", "J", "Cobalt",   "Uuo",
+                        "Xx", "C l", "C1", "1",      "Hee", "\vC", "C\f", "D", "T", "\xC3\x9C", "C\xFF"})
+    EXPECT_EQ(vl::atomType(s), vl::AT_Unknown) << '"' << s << '"';
+  // Every element's own symbol, padded, round-trips; no other letter case does.
   for (int t = 0; t < vl::AT_Unknown; ++t) {
     const auto type = static_cast<vl::EAtomType>(t);
-    const vl::AtomInfo& info = vl::atomInfo(type);
-    EXPECT_EQ(info.mAtomicNumber, t + 1); // records in atomic-number order
-    const std::string symbol = info.mSymbol;
-    ASSERT_FALSE(symbol.empty());
+    const std::string symbol = vl::atomInfo(type).mSymbol;
     EXPECT_EQ(vl::atomType(" " + symbol + "\r\n"), type) << symbol;
-    std::string upper = symbol, lower = symbol;
-    for (auto& ch : upper)
-      ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-    for (auto& ch : lower)
-      ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-    if (symbol.size() == 2)
-      EXPECT_EQ(vl::atomType(upper), vl::AT_Unknown) << upper;
+    std::string lower = symbol, upper = symbol;
+    lower[0] = static_cast<char>(symbol[0] - 'A' + 'a');
+    upper.back() = static_cast<char>(std::toupper(symbol.back()));
     EXPECT_EQ(vl::atomType(lower), vl::AT_Unknown) << lower;
+    EXPECT_EQ(vl::atomType(upper), symbol.size() == 1 ? type : vl::AT_Unknown) << upper;
   }
-}
-
-TEST(AtomInfo, UnknownOutOfRangeAndSpotValues)
-{
-  const vl::AtomInfo& u = vl::atomInfo(vl::AT_Unknown);
-  EXPECT_EQ(u.mAtomicNumber, -1);
-  EXPECT_STREQ(u.mSymbol, "");
-  EXPECT_EQ(u.mCPKColor, rgb(0xFA1691));
-  EXPECT_EQ(u.mVanDerWaalsRadius, 1.5f);
-  EXPECT_EQ(u.mCovalentRadius, 0.5);
+  // Out-of-range types give the unknown record.
+  const vl::AtomInfo& unknown = vl::atomInfo(vl::AT_Unknown);
+  EXPECT_TRUE(unknown.mAtomicNumber == -1 && *unknown.mSymbol == '\0');
   for (int t = vl::AT_Unknown; t < 128; ++t) // values the enum can hold beyond AT_Unknown
-    EXPECT_EQ(&vl::atomInfo(static_cast<vl::EAtomType>(t)), &u) << t;
-
-  EXPECT_EQ(vl::atomInfo(vl::AT_Oxygen).mCPKColor, rgb(0xFF0D0D));
-  EXPECT_EQ(vl::atomInfo(vl::AT_Oganesson).mCPKColor, rgb(0xF00024));
-  EXPECT_EQ(vl::atomInfo(vl::AT_Caesium).mVanDerWaalsRadius, 3.00f);
-  EXPECT_EQ(vl::atomInfo(vl::AT_Oganesson).vanDerWaalsRadius(), 2.00f);
+    EXPECT_EQ(&vl::atomInfo(static_cast<vl::EAtomType>(t)), &unknown) << t;
+  auto name = [](int n) {
+    char buf[3] = {'#', '#', 'q'};
+    BaseSetAtName(n, &buf[0], &buf[1]);
+    EXPECT_EQ(buf[2], 'q') << "two bytes only, for " << n;
+    return std::string(buf, 2);
+  };
+  const std::pair<int, const char*> names[] = {{0, "X "},   {-1, "X "},       {-2, "??"},     {104, "??"},
+                                               {118, "??"}, {-1000000, "??"}, {1000000, "??"}};
+  for (const auto& [n, want] : names)
+    EXPECT_EQ(name(n), want) << n;
+  for (int n = 1; n <= 103; ++n) // the symbol, one-letter ones padded with a blank
+    EXPECT_EQ(name(n), (vl::atomInfo(static_cast<vl::EAtomType>(n - 1)).mSymbol + std::string(" ")).substr(0, 2));
+  // Covalent radius: tabulated up to Z 111, then the 0.5 default.
+  const std::pair<int, double> radii[] = {{111, 1.21}, {112, 0.5}, {0, 0.5}, {-1, 0.5}, {1000, 0.5}};
+  for (const auto& [z, r] : radii)
+    EXPECT_EQ(BaseQueryAtomRadiusVal(z), r) << z;
 }
 
-TEST(BaseSetAtName, NamesBlanksAndOutOfRange)
+TEST(Say, Formatting)
 {
-  const struct {
-    int n;
-    const char* name;
-  } cases[] = {{1, "H "},   {6, "C "},   {17, "Cl"},  {92, "U "},     {103, "Lr"},     {0, "X "},
-               {-1, "X "},  {-2, "??"},  {104, "??"}, {118, "??"},    {-1000000, "??"}, {1000000, "??"}};
-  for (const auto& c : cases)
-    EXPECT_EQ(name2(c.n), c.name) << c.n;
-  // Every element up to 103: its symbol, one-letter ones padded with a blank.
-  for (int n = 1; n <= 103; ++n) {
-    std::string symbol = vl::atomInfo(static_cast<vl::EAtomType>(n - 1)).mSymbol;
-    EXPECT_EQ(name2(n), symbol.size() == 1 ? symbol + " " : symbol);
-  }
-}
-
-TEST(BaseQueryAtomRadiusVal, TableUpTo111ThenDefault)
-{
-  const struct {
-    int z;
-    double r;
-  } cases[] = {{1, 0.32},  {6, 0.75}, {8, 0.63}, {55, 2.32}, {103, 1.61}, {111, 1.21},
-               {112, 0.5}, {118, 0.5}, {0, 0.5},  {-1, 0.5},  {-5, 0.5},   {1000, 0.5}};
-  for (const auto& c : cases)
-    EXPECT_EQ(BaseQueryAtomRadiusVal(c.z), c.r) << c.z;
-  for (int z = 1; z <= 118; ++z)
-    EXPECT_LE(BaseQueryAtomRadiusVal(z), 2.32) << z; // caesium is the largest
+  EXPECT_EQ((vl::Say("File type = %n \n") << 9).str(), "File type = 9 \n");
+  EXPECT_EQ((vl::Say("%s %n %n %n\n") << "O1" << 0.52917721067 << -0.52917721067 << 90.0).str(),
+            "O1 0.529177 -0.529177 90.000000\n");
+  EXPECT_EQ((vl::Say("%n %.3n %.3n") << 1e-7 << 2.0 / 3.0 << 7).str(), "0.000000 0.667 7.000");
+  EXPECT_EQ((vl::Say("100%% %s") << std::string("done")).str(), "100% done");
+  EXPECT_EQ((vl::Say("%n %n %n") << std::nan("") << HUGE_VAL << -HUGE_VAL).str(), "#NAN +#INF -#INF");
+  // A placeholder without an argument, an argument without a placeholder, a lone percent sign.
+  EXPECT_EQ(vl::Say("a=%n b=%n").str(), "a=<missing> b=<missing>");
+  EXPECT_EQ((vl::Say("a=%n") << 1 << 2).str(), "a=1 <extra: 2>");
+  EXPECT_EQ(vl::Say("50% off").str(), "50% off");
 }

@@ -1,137 +1,63 @@
+// The MDL Molfile/SD reader, through its table entry.
 #include <cmath>
 #include <cstdio>
 
 #include "qcout_testutil.h"
-#include "core/formats/loader.h"
 
 using namespace qctest;
 
 namespace {
-std::string AtomLine(float x, float y, float z, const std::string& symbol)
+std::string AtomLine(double x, double y, double z, const char* symbol)
 {
   char buf[96];
-  std::snprintf(buf, sizeof buf, "%10.4f%10.4f%10.4f %-3s 0  0  0  0  0  0  0  0  0  0  0  0", x, y, z, symbol.c_str());
+  std::snprintf(buf, sizeof buf, "%10.4f%10.4f%10.4f %-3s 0  0  0  0  0  0  0  0  0  0  0  0", x, y, z, symbol);
   return buf;
 }
-
-struct Result {
-  int rc;
-  StructureList list;
-  std::string log;
-};
-
-Result Read(const std::string& text)
+// Title, program and comment lines, the counts line, then the rest.
+std::string Record(const std::string& counts, const std::string& rest, const char* eol = "\n")
 {
-  LogCapture log;
-  Result r;
-  r.rc = ReadMDLMolFile(WriteFile("m.sd", text), FT_MdlMol, r.list);
-  r.log = log.text();
-  return r;
-}
-
-// Title, program and comment lines, the counts line, then `rest`.
-std::string Record(const std::string& counts, const std::vector<std::string>& rest, const char* eol = "\n")
-{
-  std::vector<std::string> lines = {"t", "p", "", counts};
-  lines.insert(lines.end(), rest.begin(), rest.end());
-  return Lines(lines, eol);
+  return Lines("t|p||" + counts + (rest.empty() ? "" : "|" + rest), eol);
 }
 } // namespace
 
-TEST(MdlReader, BenzeneBondsFromGeometryFirstRecordOnly)
+TEST(MdlReader, AtomBlockSymbolsCountsAndEnds)
 {
   // The bond block says nothing useful: bonds come from the geometry alone.
-  std::vector<std::string> rows;
-  for (int ring = 0; ring < 2; ++ring)
-    for (int i = 0; i < 6; ++i) {
-      const double a = (60.0 * i + 30.0) * M_PI / 180.0, r = ring == 0 ? 1.397 : 2.484;
-      rows.push_back(AtomLine(static_cast<float>(r * std::cos(a)), static_cast<float>(r * std::sin(a)), 0.0f, ring ? "H" : "C"));
-    }
-  rows.insert(rows.end(), {"  1  2  1  0  0  0  0", "M  END", "$$$$", "second", "garbage", "", "  1"});
-  Result r = Read(Record(" 12  1  0  0  0  0  0  0  0  0999 V2000", rows));
-  ASSERT_EQ(r.rc, 0);
-  ASSERT_EQ(r.list.size(), 1u);
-  const vl::Molecule& m = *r.list[0];
-  EXPECT_EQ(NameList(m), "C1,C2,C3,C4,C5,C6,H7,H8,H9,H10,H11,H12");
-  EXPECT_EQ(m.bonds(), 12);
-  EXPECT_EQ(m.atom(1)->coordinates(), vl::fvec3(0.0f, 1.397f, 0.0f));
-  EXPECT_EQ(r.log, "");
-  EXPECT_TRUE(m.moleculeName().empty());
-}
-
-TEST(MdlReader, CountsFieldAndAtomBlockEnds)
-{
-  const std::vector<std::string> water = {AtomLine(0, 0, 0, "O"), AtomLine(0, 0.96f, 0, "H"),
-                                          AtomLine(0.93f, -0.24f, 0, "H"), "M  END"};
-  const std::string bond = "  1  2  1  0  0  0  0";
-  const struct {
-    const char* what;
-    std::string text;
-    int rc, atoms;
-    std::string log;
-  } cases[] = {
-    {"V2000", Record("  3  2  0  0  0  0  0  0  0  0999 V2000", water), 0, 3, ""},
-    {"stops at the count", Record("  2  1  0  0  0  0  0  0  0  0999 V2000", water), 0, 2, ""},
-    {"bare count", Record("3", water), 0, 3, ""},
-    {"only three columns: 123", Record("1234", water), 0, 3, ""},
-    {"count in columns 4-6", Record("     3  0", water), -1, 0, ""},
-    {"empty counts line", Record("", water), -1, 0, ""},
-    {"zero", Record("  0  0", water), -1, 0, ""},
-    {"negative", Record(" -3", water), -1, 0, ""},
-    {"not a number", Record("abc", water), -1, 0, ""},
-    {"no counts line", Lines({"t", "p", ""}), -1, 0, ""},
-    // Too large a count: bond lines are ignored lines, M  END stops.
-    {"M  END", Record("  9  1", {water[0], water[1], bond, "M  END", AtomLine(5, 5, 5, "C")}), 0, 2,
-     "Line '" + bond + "' ignored!\n"},
-    {"blank line with CR", Record("  9", {water[0], water[1], "", water[2]}, "\r\n"), 0, 2, ""},
-    {"end of file", Record("  9", {water[0], water[1]}), 0, 2, ""},
-    {"nothing accepted", Record("  2", {bond, "M  END"}), -1, 0, "Line '" + bond + "' ignored!\n"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    Result r = Read(c.text);
-    EXPECT_EQ(r.rc, c.rc);
-    ASSERT_EQ(r.list.size(), c.rc == 0 ? 1u : 0u);
-    if (c.rc == 0)
-      EXPECT_EQ(r.list[0]->atoms(), c.atoms);
-    EXPECT_EQ(r.log, c.log);
+  std::string benzene;
+  for (int i = 0; i < 12; ++i) {
+    const double a = (60.0 * i + 30.0) * M_PI / 180.0, r = i < 6 ? 1.397 : 2.484;
+    benzene += AtomLine(r * std::cos(a), r * std::sin(a), 0, i < 6 ? "C" : "H") + "|";
   }
-  StructureList none;
-  EXPECT_EQ(ReadMDLMolFile(testing::TempDir() + "missing.mol", FT_MdlMol, none), -1);
-}
-
-TEST(MdlReader, SymbolsDummiesAndIgnoredLines)
-{
-  const std::string ph = AtomLine(-1, 0, 0, "Ph");
-  Result r = Read(Record("  5  0  0  0  0  0  0  0  0  0999 V2000",
-                         {AtomLine(0, 0, 0, "C"), AtomLine(1.77f, 0, 0, "CL"), AtomLine(0, 1.77f, 0, "cl"),
-                          AtomLine(0, 0, 0.8f, "X"), ph, "  1  2  1  0", AtomLine(0, -1.77f, 0, "Cl")}));
-  ASSERT_EQ(r.rc, 0);
-  const vl::Molecule& m = *r.list[0];
-  EXPECT_EQ(NameList(m), "C1,Cl2,Cl3,X4,Cl5");
-  EXPECT_EQ(SymbolList(m), "C,Cl,Cl,?,Cl");
-  EXPECT_EQ(m.atom(3)->adjacentAtomCount(), 0); // the dummy is never bonded
-  EXPECT_EQ(m.bonds(), 3);
-  EXPECT_EQ(r.log, "Line '" + ph + "' ignored!\nLine '  1  2  1  0' ignored!\n");
-}
-
-TEST(BundledExamples, LoadAsTheViewerWould)
-{
-  const std::string dir = std::string(ORBISK_TEST_DATA) + "/../../examples/";
-  const struct {
-    const char* file;
-    int code;
-    size_t structures;
-    int atoms, bonds;
-  } cases[] = {{"benzene.xyz", FT_Xyz, 1, 12, 12}, {"water-vibration.trj", FT_Xyz, 10, 3, 2}, {"ethanol.mol", FT_MdlMol, 1, 9, 8}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.file);
-    LogCapture log;
-    StructureList list;
-    EXPECT_EQ(LoadStructureFile(dir + c.file, list), c.code);
-    ASSERT_EQ(list.size(), c.structures);
-    EXPECT_EQ(list.back()->atoms(), c.atoms);
-    EXPECT_EQ(list.back()->bonds(), c.bonds);
-    EXPECT_EQ(log.text(), "File type = " + std::to_string(c.code) + " \n");
-  }
+  const std::string ow = AtomLine(0, 0, 0, "O") + "|" + AtomLine(0, 0.96, 0, "H"), bond = "  1  2  1  0  0  0  0";
+  const std::string water = ow + "|" + AtomLine(0.93, -0.24, 0, "H") + "|M  END", ph = AtomLine(-1, 0, 0, "Ph");
+  const std::string symbols = AtomLine(0, 0, 0, "C") + "|" + AtomLine(1.77, 0, 0, "CL") + "|" +
+                              AtomLine(0, 1.77, 0, "cl") + "|" + AtomLine(0, 0, 0.8, "X") + "|" + ph +
+                              "|  1  2  1  0|" + AtomLine(0, -1.77, 0, "Cl");
+  const std::string v2000 = "  0  0  0  0  0  0  0  0999 V2000", benzeneRest = "|M  END|$$$$|second|garbage||  1";
+  // clang-format off
+  CheckAll({
+      {"benzene, first record only", FT_MdlMol, Record(" 12  1" + v2000, benzene + bond + benzeneRest), 0,
+       "C1,C2,C3,C4,C5,C6,H7,H8,H9,H10,H11,H12", "", "", {{0, 1, 0, 0.0f}, {0, 1, 1, 1.397f}}, 12},
+      // Symbols in any case; X is a dummy, never bonded; unknown symbols and bond lines are logged.
+      {"symbols", FT_MdlMol, Record("  5  0" + v2000, symbols), 0, "C1,Cl2,Cl3,X4,Cl5", "C,Cl,Cl,?,Cl",
+       "Line '" + ph + "' ignored!\nLine '  1  2  1  0' ignored!\n", {}, 3},
+      // The atom count is the first three columns of the counts line.
+      {"V2000", FT_MdlMol, Record("  3  2" + v2000, water), 0, "O1,H2,H3", "O,H,H", "", {{0, 2, 0, 0.93f}}, 2},
+      {"stops at the count", FT_MdlMol, Record("  2  1" + v2000, water), 0, "O1,H2", "", ""},
+      {"bare count", FT_MdlMol, Record("3", water), 0, "O1,H2,H3", "", ""},
+      {"only three columns: 2", FT_MdlMol, Record("  21", water), 0, "O1,H2", "", ""},
+      {"count in columns 4-6", FT_MdlMol, Record("     3  0", water), -1, "", "", ""},
+      {"empty counts line", FT_MdlMol, Record("", water), -1, "", "", ""},
+      {"zero", FT_MdlMol, Record("  0  0", water), -1, "", "", ""},
+      {"negative", FT_MdlMol, Record(" -3", water), -1, "", "", ""},
+      {"not a number", FT_MdlMol, Record("abc", water), -1, "", "", ""},
+      {"no counts line", FT_MdlMol, Lines("t|p|"), -1, "", "", ""},
+      // Too large a count: bond lines are ignored lines; M  END, a blank line or the end of the file stops.
+      {"M  END", FT_MdlMol, Record("  9  1", ow + "|" + bond + "|M  END|" + AtomLine(5, 5, 5, "C")), 0, "O1,H2", "",
+       "Line '" + bond + "' ignored!\n"},
+      {"blank line with CR", FT_MdlMol, Record("  9", ow + "||" + AtomLine(1, 1, 1, "H"), "\r\n"), 0, "O1,H2", "", ""},
+      {"end of file", FT_MdlMol, Record("  9", ow), 0, "O1,H2", "", ""},
+      {"nothing accepted", FT_MdlMol, Record("  2", bond + "|M  END"), -1, "", "", "Line '" + bond + "' ignored!\n"},
+  });
+  // clang-format on
 }
