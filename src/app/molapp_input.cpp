@@ -144,13 +144,10 @@ void MolApplet::mouseDownEvent(vl::EMouseButton bt, int x, int y)
     vl::OpenGLContext* ctx = openglContext();
     if (!ctx || !ctx->framebuffer())
       return;
-    const int fbWidth = ctx->framebuffer()->width();
     const int fbHeight = ctx->framebuffer()->height();
-    // Events come in widget pixels, the ray wants framebuffer pixels.
-    if (qt5_window && qt5_window->width() > 0 && qt5_window->height() > 0) {
-      x = static_cast<int>(std::lround(static_cast<double>(x) * fbWidth / qt5_window->width()));
-      y = static_cast<int>(std::lround(static_cast<double>(y) * fbHeight / qt5_window->height()));
-    }
+    // Events come in window pixels, the ray wants framebuffer pixels.
+    x = vl::toFramebufferPixels(ctx, x);
+    y = vl::toFramebufferPixels(ctx, y);
     const vl::Camera* camera = rendering()->camera();
     const vl::Ray ray = camera->computeRay(x, fbHeight - y);
 

@@ -163,12 +163,12 @@ int main(int argc, char* argv[])
     TCLAP::CmdLine cmd("ORBISK: a viewer for molecular structures and for the geometries in the outputs of "
                        "quantum-chemistry programs (Gaussian, GAMESS, CFOUR, KALDER, XYZ/TRJ, MDL Molfile/SD, WFN). "
                        "Written by the ORBISK developers.",
-                       ' ', "1.0-89-gb21b447", true);
+                       ' ', ORBISK_VERSION_TEXT, true);
     TCLAP::ValueArg<int> widthArg("", "width", "Window width", false, 512, "pixels", cmd);
     TCLAP::ValueArg<int> heightArg("", "height", "Window height", false, 512, "pixels", cmd);
     TCLAP::SwitchArg fullscrArg("f", "fullscr", "Fullscreen mode", cmd, false);
     TCLAP::SwitchArg logvlArg("", "logvl", "Log VL", cmd, false);
-    std::vector<std::string> formats{"xyz", "sdf"};
+    std::vector<std::string> formats = ExportFormatNames();
     TCLAP::ValuesConstraint<std::string> formatConstraint(formats);
     TCLAP::ValueArg<std::string> exportArg("", "export",
                                            "Write the structures read from the file to standard output in this "
@@ -224,7 +224,6 @@ int main(int argc, char* argv[])
       format.setDepthBufferBits(24);
       format.setStencilBufferBits(8);
       format.setFullscreen(fscr);
-      format.setMultisampleSamples(16);
       format.setMultisample(false);
 
       auto molApplet = vl::make_ref<MolApplet>();
@@ -246,7 +245,7 @@ int main(int argc, char* argv[])
           vl::Camera::lookAt(vl::fvec3(0, 10, 35), vl::fvec3(0, 0, 0), vl::fvec3(0, 1, 0)));
 
       const std::string title = fname + " - ORBISK";
-      window->initQt5Widget(vl::String(title), format, nullptr, 0, 0, width, height);
+      window->initQt5Widget(vl::String(title), format, 0, 0, width, height);
       window = nullptr; // the applet holds it from here on
 
       molApplet->qt5_window->show();

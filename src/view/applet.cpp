@@ -1,6 +1,7 @@
 #include "view/applet.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "view/openglcontext.h"
 #include "view/rendering.h"
@@ -80,6 +81,11 @@ void Applet::fileDroppedEvent(const std::vector<String>&) {}
 // ---- OpenGLContext: listener bookkeeping and dispatch ----
 
 OpenGLContext::~OpenGLContext() = default;
+
+int toFramebufferPixels(const OpenGLContext* context, int windowPixels)
+{
+  return context ? static_cast<int>(std::lround(windowPixels * context->devicePixelRatio())) : windowPixels;
+}
 
 void OpenGLContext::addEventListener(Applet* applet)
 {

@@ -34,7 +34,6 @@ public:
   virtual void destroyEvent() {}
   // One frame: updateScene(), then the rendering draws at the framebuffer's size.
   virtual void updateEvent();
-  virtual void enableEvent(bool) {}
   virtual void addedListenerEvent(OpenGLContext* context);
   virtual void removedListenerEvent(OpenGLContext* context);
   virtual void mouseMoveEvent(int x, int y);
@@ -46,7 +45,6 @@ public:
   virtual void keyReleaseEvent(unsigned short ch, EKey key);
   virtual void resizeEvent(int w, int h);
   virtual void fileDroppedEvent(const std::vector<String>& files);
-  virtual void visibilityEvent(bool) {}
   virtual void updateScene() {}
 
 private:

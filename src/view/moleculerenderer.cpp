@@ -17,10 +17,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <unordered_set>
 #include <vector>
 
-#include "view/moleculerenderer_shaders.h"
+#include "core/model/drawn.h"
+#include "view/embedded_shaders.h"
 
 namespace vl {
 
@@ -28,9 +28,6 @@ namespace {
 
 // Half the span of the cross that marks an atom without bonds in wireframe.
 constexpr float kCrossHalfLength = 0.2f;
-// Radius of the ball that stands for an atom without bonds in sticks, when
-// no bond gives a stick radius to copy.
-constexpr float kDefaultStickRadius = 0.1f;
 
 struct Rgba8 {
   uint8_t c[4];
@@ -47,28 +44,26 @@ uint8_t toByte(float v)
 
 Rgba8 pack(const fvec4& c) { return {{toByte(c.r), toByte(c.g), toByte(c.b), toByte(c.a)}}; }
 
-bool finite(const fvec3& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
-
-struct SphereInstance {
+struct SphereRecord {
   float center[3];
   float radius;
   Rgba8 color;
 };
-struct CylinderInstance {
+struct CylinderRecord {
   float p0[3];
   float radius;
   float p1[3];
   Rgba8 color0;
   Rgba8 color1;
 };
-struct LineInstance {
+struct LineRecord {
   float p0[3];
   Rgba8 color0;
   float p1[3];
   Rgba8 color1;
 };
-static_assert(sizeof(SphereInstance) == 20 && sizeof(CylinderInstance) == 36 && sizeof(LineInstance) == 32,
-              "instance layouts are read by the vertex shaders");
+static_assert(sizeof(SphereRecord) == 20 && sizeof(CylinderRecord) == 36 && sizeof(LineRecord) == 32,
+              "record layouts are read by the vertex shaders");
 
 void put(float* dst, const fvec3& v)
 {
@@ -140,9 +135,9 @@ template <class Item> bool uploadQuads(QOpenGLBuffer& buffer, const std::vector<
 
 struct MoleculeRenderer::Impl {
   // CPU side, filled by prepare().
-  std::vector<SphereInstance> spheres;
-  std::vector<CylinderInstance> cylinders;
-  std::vector<LineInstance> lines;
+  std::vector<SphereRecord> spheres;
+  std::vector<CylinderRecord> cylinders;
+  std::vector<LineRecord> lines;
   bool roundCaps = false;
   float lineWidth = 1.0f;
   bool smoothLines = false;
@@ -241,26 +236,26 @@ bool MoleculeRenderer::Impl::initGL(QOpenGLContext* ctx)
   sphereBatch->vao.bind();
   indices.bind();
   sphereBatch->vertices.bind();
-  attrib(1, 4, GL_FLOAT, false, sizeof(SphereInstance), offsetof(SphereInstance, center));
-  attrib(2, 4, GL_UNSIGNED_BYTE, true, sizeof(SphereInstance), offsetof(SphereInstance, color));
+  attrib(1, 4, GL_FLOAT, false, sizeof(SphereRecord), offsetof(SphereRecord, center));
+  attrib(2, 4, GL_UNSIGNED_BYTE, true, sizeof(SphereRecord), offsetof(SphereRecord, color));
   sphereBatch->vao.release();
 
   cylinderBatch->vao.bind();
   indices.bind();
   cylinderBatch->vertices.bind();
-  attrib(1, 4, GL_FLOAT, false, sizeof(CylinderInstance), offsetof(CylinderInstance, p0));
-  attrib(2, 3, GL_FLOAT, false, sizeof(CylinderInstance), offsetof(CylinderInstance, p1));
-  attrib(3, 4, GL_UNSIGNED_BYTE, true, sizeof(CylinderInstance), offsetof(CylinderInstance, color0));
-  attrib(4, 4, GL_UNSIGNED_BYTE, true, sizeof(CylinderInstance), offsetof(CylinderInstance, color1));
+  attrib(1, 4, GL_FLOAT, false, sizeof(CylinderRecord), offsetof(CylinderRecord, p0));
+  attrib(2, 3, GL_FLOAT, false, sizeof(CylinderRecord), offsetof(CylinderRecord, p1));
+  attrib(3, 4, GL_UNSIGNED_BYTE, true, sizeof(CylinderRecord), offsetof(CylinderRecord, color0));
+  attrib(4, 4, GL_UNSIGNED_BYTE, true, sizeof(CylinderRecord), offsetof(CylinderRecord, color1));
   cylinderBatch->vao.release();
 
   lineBatch->vao.bind();
   indices.bind();
   lineBatch->vertices.bind();
-  attrib(1, 3, GL_FLOAT, false, sizeof(LineInstance), offsetof(LineInstance, p0));
-  attrib(2, 4, GL_UNSIGNED_BYTE, true, sizeof(LineInstance), offsetof(LineInstance, color0));
-  attrib(3, 3, GL_FLOAT, false, sizeof(LineInstance), offsetof(LineInstance, p1));
-  attrib(4, 4, GL_UNSIGNED_BYTE, true, sizeof(LineInstance), offsetof(LineInstance, color1));
+  attrib(1, 3, GL_FLOAT, false, sizeof(LineRecord), offsetof(LineRecord, p0));
+  attrib(2, 4, GL_UNSIGNED_BYTE, true, sizeof(LineRecord), offsetof(LineRecord, color0));
+  attrib(3, 3, GL_FLOAT, false, sizeof(LineRecord), offsetof(LineRecord, p1));
+  attrib(4, 4, GL_UNSIGNED_BYTE, true, sizeof(LineRecord), offsetof(LineRecord, color1));
   lineBatch->vao.release();
   lineBatch->vertices.release();
 
@@ -273,7 +268,7 @@ bool MoleculeRenderer::Impl::initGL(QOpenGLContext* ctx)
 void MoleculeRenderer::Impl::addSphere(const Atom& a, float radius)
 {
   const fvec3& c = a.coordinates();
-  SphereInstance s;
+  SphereRecord s;
   put(s.center, c);
   s.radius = radius;
   s.color = pack(a.color());
@@ -283,7 +278,7 @@ void MoleculeRenderer::Impl::addSphere(const Atom& a, float radius)
 
 void MoleculeRenderer::Impl::addBond(const Bond& b, const Atom& a1, const Atom& a2)
 {
-  CylinderInstance c;
+  CylinderRecord c;
   put(c.p0, a1.coordinates());
   put(c.p1, a2.coordinates());
   c.radius = b.radius();
@@ -300,7 +295,7 @@ void MoleculeRenderer::Impl::addBond(const Bond& b, const Atom& a1, const Atom& 
 
 void MoleculeRenderer::Impl::addLine(const fvec3& p0, const Rgba8& c0, const fvec3& p1, const Rgba8& c1)
 {
-  LineInstance l;
+  LineRecord l;
   put(l.p0, p0);
   put(l.p1, p1);
   l.color0 = c0;
@@ -330,87 +325,42 @@ void MoleculeRenderer::clear()
 void MoleculeRenderer::prepare(const Molecule& molecule)
 {
   clear();
-  const EMoleculeStyle style = molecule.moleculeStyle();
-  const bool wireframe = style == MS_Wireframe;
-  const bool sticks = style == MS_Sticks;
-  const bool atomsOnly = style == MS_AtomsOnly;
-  d->roundCaps = sticks;
+  const DrawnParts parts = drawnParts(molecule);
+  d->roundCaps = parts.roundCaps;
   d->lineWidth = std::isfinite(molecule.lineWidth()) ? std::clamp(molecule.lineWidth(), 0.5f, 64.0f) : 1.0f;
   d->smoothLines = molecule.smoothLines();
 
-  auto drawable = [](const Atom* a) { return a && a->visible() && finite(a->coordinates()); };
-  auto goodRadius = [](float r) { return std::isfinite(r) && r > 0.0f; };
-
-  // Atoms that some drawn bond reaches; only the styles without balls need it.
-  std::unordered_set<const Atom*> bonded;
-  const bool trackBonded = wireframe || sticks;
-  if (trackBonded)
-    bonded.reserve(static_cast<size_t>(molecule.atoms()));
-  float stickRadius = 0.0f;
-
-  if (!atomsOnly) {
-    if (wireframe)
-      d->lines.reserve(static_cast<size_t>(molecule.bonds()));
-    else
-      d->cylinders.reserve(static_cast<size_t>(molecule.bonds()));
-    for (const auto& bp : molecule.bondList()) {
-      const Bond* b = bp.get();
-      if (!b || !b->visible())
-        continue;
+  if (parts.bondsAsLines) {
+    d->lines.reserve(parts.bonds.size() + 3 * parts.crosses.size());
+    for (const Bond* b : parts.bonds) {
       const Atom* a1 = b->atom1();
       const Atom* a2 = b->atom2();
-      if (!drawable(a1) || !drawable(a2) || a1->coordinates() == a2->coordinates())
-        continue;
-      if (wireframe) {
-        Rgba8 c0 = pack(b->color()), c1 = c0;
-        if (b->useAtomColors()) {
-          c0 = pack(a1->color());
-          c1 = pack(a2->color());
-        }
-        d->addLine(a1->coordinates(), c0, a2->coordinates(), c1);
-      } else {
-        if (!goodRadius(b->radius()))
-          continue;
-        d->addBond(*b, *a1, *a2);
-        if (stickRadius == 0.0f)
-          stickRadius = b->radius();
+      Rgba8 c0 = pack(b->color()), c1 = c0;
+      if (b->useAtomColors()) {
+        c0 = pack(a1->color());
+        c1 = pack(a2->color());
       }
-      if (trackBonded) {
-        bonded.insert(a1);
-        bonded.insert(a2);
-      }
-    }
-  }
-
-  if (wireframe) {
-    // An atom without a drawn bond would vanish: mark it with a small cross.
-    const float h = kCrossHalfLength;
-    for (const auto& ap : molecule.atomList()) {
-      const Atom* a = ap.get();
-      if (!drawable(a) || bonded.count(a))
-        continue;
-      const fvec3& c = a->coordinates();
-      const Rgba8 col = pack(a->color());
-      d->addLine(c - fvec3(h, 0, 0), col, c + fvec3(h, 0, 0), col);
-      d->addLine(c - fvec3(0, h, 0), col, c + fvec3(0, h, 0), col);
-      d->addLine(c - fvec3(0, 0, h), col, c + fvec3(0, 0, h), col);
-    }
-  } else if (sticks) {
-    // Likewise a lone atom in sticks becomes a ball of the stick radius.
-    const float r = stickRadius > 0.0f ? stickRadius : kDefaultStickRadius;
-    for (const auto& ap : molecule.atomList()) {
-      const Atom* a = ap.get();
-      if (drawable(a) && !bonded.count(a))
-        d->addSphere(*a, r);
+      d->addLine(a1->coordinates(), c0, a2->coordinates(), c1);
     }
   } else {
-    d->spheres.reserve(static_cast<size_t>(molecule.atoms()));
-    for (const auto& ap : molecule.atomList()) {
-      const Atom* a = ap.get();
-      if (drawable(a) && goodRadius(a->radius()))
-        d->addSphere(*a, a->radius());
-    }
+    d->cylinders.reserve(parts.bonds.size());
+    for (const Bond* b : parts.bonds)
+      d->addBond(*b, *b->atom1(), *b->atom2());
   }
+
+  // An atom without a drawn bond in wireframe is marked with a small cross.
+  const float h = kCrossHalfLength;
+  for (const Atom* a : parts.crosses) {
+    const fvec3& c = a->coordinates();
+    const Rgba8 col = pack(a->color());
+    d->addLine(c - fvec3(h, 0, 0), col, c + fvec3(h, 0, 0), col);
+    d->addLine(c - fvec3(0, h, 0), col, c + fvec3(0, h, 0), col);
+    d->addLine(c - fvec3(0, 0, h), col, c + fvec3(0, 0, h), col);
+  }
+
+  d->spheres.reserve(parts.balls.size());
+  for (const DrawnBall& ball : parts.balls)
+    d->addSphere(*ball.atom, ball.radius);
 }
 
 void MoleculeRenderer::render(const QMatrix4x4& view, const QMatrix4x4& projection, int viewportWidth,
@@ -432,9 +382,9 @@ void MoleculeRenderer::render(const QMatrix4x4& view, const QMatrix4x4& projecti
   auto drawable = [](size_t count, size_t size) {
     return count > 0 && count * size * kCorners <= static_cast<size_t>(INT_MAX);
   };
-  bool drawSpheres = drawable(d->spheres.size(), sizeof(SphereInstance));
-  bool drawCylinders = drawable(d->cylinders.size(), sizeof(CylinderInstance));
-  bool drawLines = drawable(d->lines.size(), sizeof(LineInstance));
+  bool drawSpheres = drawable(d->spheres.size(), sizeof(SphereRecord));
+  bool drawCylinders = drawable(d->cylinders.size(), sizeof(CylinderRecord));
+  bool drawLines = drawable(d->lines.size(), sizeof(LineRecord));
   if (!drawSpheres && !drawCylinders && !drawLines)
     return;
 

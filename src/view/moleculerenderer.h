@@ -1,6 +1,6 @@
 #pragma once
-// Draws one molecule as the toolkit's molecule styles do: instanced,
-// ray-cast sphere and cylinder impostors, or lines for wireframe.
+// Draws one molecule as the toolkit's molecule styles do: ray-cast sphere and
+// cylinder impostors, or lines for wireframe, one indexed draw per kind.
 #include <memory>
 
 #include "core/model/molecule.h"
@@ -16,14 +16,14 @@ public:
   MoleculeRenderer(const MoleculeRenderer&) = delete;
   MoleculeRenderer& operator=(const MoleculeRenderer&) = delete;
 
-  // Rebuilds what is drawn from the molecule's style, radii, colours and
-  // visibility, in one pass. CPU only: callable without a current context.
+  // Rebuilds what is drawn (drawnParts() of the molecule) with its radii,
+  // colours and line settings. CPU only: callable without a current context.
   void prepare(const Molecule& molecule);
   // Nothing drawn from now on.
   void clear();
 
   // Draws into the bound framebuffer; the OpenGL context must be current.
-  // Uploads the instance data first when prepare() changed it.
+  // Uploads the per-item records first when prepare() changed it.
   void render(const QMatrix4x4& view, const QMatrix4x4& projection, int viewportWidth, int viewportHeight);
 
   // Bounding box of what is drawn, radii included; false when nothing is.

@@ -35,22 +35,15 @@ public:
   int stencilBufferBits() const { return mStencil; }
   void setFullscreen(bool on) { mFullscreen = on; }
   bool fullscreen() const { return mFullscreen; }
-  void setMultisampleSamples(int samples) { mSamples = samples; }
-  int multisampleSamples() const { return mSamples; }
-  // The sample count only matters while this is on.
   void setMultisample(bool on) { mMultisample = on; }
   bool multisample() const { return mMultisample; }
-  void setVSync(bool on) { mVSync = on; }
-  bool vSync() const { return mVSync; }
 
 private:
   bool mDoubleBuffer = true;
   int mRed = 8, mGreen = 8, mBlue = 8, mAlpha = 0;
   int mDepth = 24, mStencil = 0;
   bool mFullscreen = false;
-  int mSamples = 0;
   bool mMultisample = false;
-  bool mVSync = false;
 };
 
 class OpenGLContext {
@@ -100,5 +93,10 @@ protected:
 private:
   std::vector<Applet*> mListeners;
 };
+
+// Mouse events count window pixels, the viewport and the camera's rays
+// framebuffer pixels: this is the one conversion between them. Without a
+// context the two are the same.
+int toFramebufferPixels(const OpenGLContext* context, int windowPixels);
 
 } // namespace vl

@@ -14,36 +14,12 @@
 #include <QPainter>
 #include <QRect>
 
+#include "view/embedded_shaders.h"
 #include "view/text.h"
 
 namespace vl {
 
 namespace {
-
-// The rectangle in window pixels (x, y from the top left, width, height); each
-// fragment takes the image's texel under it, so nothing is filtered.
-const char* const kVertexShader = R"(#version 330 core
-uniform vec4 rect;
-uniform vec2 viewportSize;
-void main() {
-  vec2 corner = vec2(float(gl_VertexID & 1), float((gl_VertexID >> 1) & 1));
-  vec2 p = rect.xy + corner * rect.zw;
-  gl_Position = vec4(p.x / viewportSize.x * 2.0 - 1.0, 1.0 - p.y / viewportSize.y * 2.0, 0.0, 1.0);
-}
-)";
-
-const char* const kFragmentShader = R"(#version 330 core
-uniform sampler2D image;
-uniform vec4 rect;
-uniform vec2 viewportSize;
-out vec4 fragColor;
-void main() {
-  ivec2 pixel = ivec2(gl_FragCoord.xy);
-  ivec2 texel = ivec2(pixel.x - int(rect.x), int(viewportSize.y) - 1 - pixel.y - int(rect.y));
-  if (any(lessThan(texel, ivec2(0))) || any(greaterThanEqual(texel, ivec2(rect.zw)))) discard;
-  fragColor = texelFetch(image, texel, 0);
-}
-)";
 
 struct Entry {
   // What the image shows: the lines relative to its top left corner.
@@ -105,8 +81,8 @@ struct TextOverlay::Impl {
     context = ctx;
     program = std::make_unique<QOpenGLShaderProgram>();
     vao = std::make_unique<QOpenGLVertexArrayObject>();
-    if (!program->addShaderFromSourceCode(QOpenGLShader::Vertex, kVertexShader) ||
-        !program->addShaderFromSourceCode(QOpenGLShader::Fragment, kFragmentShader) || !program->link()) {
+    if (!program->addShaderFromSourceCode(QOpenGLShader::Vertex, shaders::overlayVertex) ||
+        !program->addShaderFromSourceCode(QOpenGLShader::Fragment, shaders::overlayFragment) || !program->link()) {
       std::fprintf(stderr, "TextOverlay: shader build failed: %s\n", qPrintable(program->log()));
       return false;
     }

@@ -67,7 +67,7 @@ vl::EMouseButton translateButton(Qt::MouseButton button)
   }
 }
 
-Qt5Widget::Qt5Widget(QWidget* parent, const QOpenGLWidget*, Qt::WindowFlags flags)
+Qt5Widget::Qt5Widget(QWidget* parent, Qt::WindowFlags flags)
     : QOpenGLWidget(parent, flags), mFramebuffer(std::make_unique<WidgetFramebuffer>(this))
 {
   setAcceptDrops(true);
@@ -103,8 +103,8 @@ template <class F> void Qt5Widget::guarded(F&& dispatch)
   }
 }
 
-bool Qt5Widget::initQt5Widget(const vl::String& title, const vl::OpenGLContextFormat& format, const QOpenGLContext*,
-                              int x, int y, int width, int height)
+bool Qt5Widget::initQt5Widget(const vl::String& title, const vl::OpenGLContextFormat& format, int x, int y, int width,
+                              int height)
 {
   mFormat = format;
   QSurfaceFormat f;
@@ -118,8 +118,8 @@ bool Qt5Widget::initQt5Widget(const vl::String& title, const vl::OpenGLContextFo
   f.setAlphaBufferSize(format.alphaBits());
   f.setDepthBufferSize(format.depthBufferBits());
   f.setStencilBufferSize(format.stencilBufferBits());
-  f.setSamples(format.multisample() ? format.multisampleSamples() : 0);
-  f.setSwapInterval(format.vSync() ? 1 : 0);
+  f.setSamples(format.multisample() ? 4 : 0); // four samples per pixel when asked for
+  f.setSwapInterval(0); // frames come on demand: no waiting for the retrace
   setFormat(f);
   setWindowTitle(QString::fromStdString(title.toStdString()));
   move(x, y);

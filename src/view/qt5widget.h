@@ -15,14 +15,13 @@ namespace vlQt5 {
 class Qt5Widget : public QOpenGLWidget, public vl::OpenGLContext {
   Q_OBJECT
 public:
-  explicit Qt5Widget(QWidget* parent = nullptr, const QOpenGLWidget* shared = nullptr, Qt::WindowFlags flags = Qt::WindowFlags());
+  explicit Qt5Widget(QWidget* parent = nullptr, Qt::WindowFlags flags = Qt::WindowFlags());
   ~Qt5Widget() override;
 
   // Sets the format (an OpenGL 3.3 core profile with the buffers asked for),
-  // the title, position and size. `shared` must be null: widgets of one
-  // top-level window share their contexts anyway.
-  bool initQt5Widget(const vl::String& title, const vl::OpenGLContextFormat& format, const QOpenGLContext* shared = nullptr,
-                     int x = 0, int y = 0, int width = 640, int height = 480);
+  // the title, position and size.
+  bool initQt5Widget(const vl::String& title, const vl::OpenGLContextFormat& format, int x = 0, int y = 0,
+                     int width = 640, int height = 480);
   // Shows the window, full screen when the format asks for it.
   void show();
 
@@ -36,7 +35,6 @@ public:
   bool isInitialized() const override { return mInitialized; }
   float devicePixelRatio() const override { return static_cast<float>(devicePixelRatioF()); }
 
-  const vl::OpenGLContextFormat& contextFormat() const { return mFormat; }
   // Once shown: empty when the window has an OpenGL 3.3 (or later) context,
   // otherwise what is wrong.
   std::string contextProblem() const;

@@ -13,23 +13,11 @@ void SceneManager::showMolecule(const Molecule& molecule)
   requestRedraw();
 }
 
-void SceneManager::clearMolecule()
-{
-  mMolecule.clear();
-  requestRedraw();
-}
-
 void SceneManager::addText(const ref<Text>& text)
 {
   if (!text || std::find(mTexts.begin(), mTexts.end(), text) != mTexts.end())
     return;
   mTexts.push_back(text);
-  requestRedraw();
-}
-
-void SceneManager::removeText(const ref<Text>& text)
-{
-  mTexts.erase(std::remove(mTexts.begin(), mTexts.end(), text), mTexts.end());
   requestRedraw();
 }
 

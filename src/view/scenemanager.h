@@ -17,13 +17,11 @@ class SceneManager {
 public:
   // Replaces the displayed molecule and asks for a redraw.
   void showMolecule(const Molecule& molecule);
-  void clearMolecule();
   MoleculeRenderer& moleculeRenderer() { return mMolecule; }
   const MoleculeRenderer& moleculeRenderer() const { return mMolecule; }
 
   // Adding the same text twice keeps one copy.
   void addText(const ref<Text>& text);
-  void removeText(const ref<Text>& text);
   const std::vector<ref<Text>>& texts() const { return mTexts; }
   TextOverlay& textOverlay() { return mOverlay; }
 

@@ -25,7 +25,7 @@ enum EAlignment {
   AlignBottom = 32,
 };
 
-enum ETextAlignment { TextAlignLeft = 1, TextAlignCenter = 2, TextAlignRight = 4, TextAlignJustify = 8 };
+enum ETextAlignment { TextAlignLeft = 1, TextAlignCenter = 2, TextAlignRight = 4 };
 
 class Font {
 public:

@@ -64,18 +64,12 @@ void TrackballManipulator::adjustView(Rendering* rendering, const fvec3& directi
   redraw();
 }
 
-// Mouse events count window pixels; the camera's viewport framebuffer pixels.
-static int toFramebuffer(const OpenGLContext* context, int v)
-{
-  return context ? static_cast<int>(std::lround(v * context->devicePixelRatio())) : v;
-}
-
 void TrackballManipulator::mouseDownEvent(EMouseButton button, int x, int y)
 {
-  if (!mEnabled || mMode != NoButton)
+  if (mMode != NoButton)
     return;
-  x = toFramebuffer(mContext, x);
-  y = toFramebuffer(mContext, y);
+  x = toFramebufferPixels(mContext, x);
+  y = toFramebufferPixels(mContext, y);
   if (button != LeftButton && button != MiddleButton && button != RightButton)
     return;
   mMode = button;
@@ -91,10 +85,10 @@ void TrackballManipulator::mouseUpEvent(EMouseButton button, int, int)
 
 void TrackballManipulator::mouseMoveEvent(int x, int y)
 {
-  if (!mEnabled || mMode == NoButton || !mRendering)
+  if (mMode == NoButton || !mRendering)
     return;
-  x = toFramebuffer(mContext, x);
-  y = toFramebuffer(mContext, y);
+  x = toFramebufferPixels(mContext, x);
+  y = toFramebufferPixels(mContext, y);
   if (x == mLastX && y == mLastY)
     return;
   const Viewport* vp = mRendering->camera()->viewport();
@@ -120,7 +114,7 @@ void TrackballManipulator::mouseMoveEvent(int x, int y)
 
 void TrackballManipulator::mouseWheelEvent(int n)
 {
-  if (!mEnabled || !mRendering || n == 0)
+  if (!mRendering || n == 0)
     return;
   zoom(std::pow(0.9f, static_cast<float>(n)));
   redraw();

@@ -21,13 +21,10 @@ public:
   void fitView(Camera* camera, const fvec3& min, const fvec3& max, const fvec3& direction, const fvec3& up, float bias);
 
   const fvec3& pivot() const { return mPivot; }
-  void setPivot(const fvec3& pivot) { mPivot = pivot; }
 
   void setRendering(Rendering* rendering) { mRendering = rendering; }
   // Where redraws are requested after the camera moved (may be null).
   void setContext(OpenGLContext* context) { mContext = context; }
-  void setEnabled(bool on) { mEnabled = on; }
-  bool isEnabled() const { return mEnabled; }
 
   // Window pixels, y down from the top.
   void mouseDownEvent(EMouseButton button, int x, int y);
@@ -47,7 +44,6 @@ private:
   fvec3 mPivot;
   EMouseButton mMode = NoButton;
   int mLastX = 0, mLastY = 0;
-  bool mEnabled = true;
 };
 
 } // namespace vl

@@ -9,7 +9,6 @@
 namespace vl {
 
 namespace {
-bool gInitialized = false;
 bool gLogging = false;
 bool gOpenGLLogged = false;
 
@@ -22,7 +21,6 @@ std::string glString(QOpenGLFunctions* gl, GLenum name)
 
 void VisualizationLibrary::init(bool log)
 {
-  gInitialized = true;
   gLogging = log;
   gOpenGLLogged = false;
   if (!log)
@@ -34,14 +32,10 @@ void VisualizationLibrary::init(bool log)
 
 void VisualizationLibrary::shutdown()
 {
-  if (gInitialized && gLogging)
+  if (gLogging)
     Log::print("Visualization Library shut down\n");
-  gInitialized = false;
   gLogging = false;
 }
-
-bool VisualizationLibrary::isInitialized() { return gInitialized; }
-bool VisualizationLibrary::isLogging() { return gLogging; }
 
 void VisualizationLibrary::logOpenGLInfo()
 {

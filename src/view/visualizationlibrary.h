@@ -9,8 +9,6 @@ public:
   // renderer and version once a context is up (through vl::Log).
   static void init(bool log = false);
   static void shutdown();
-  static bool isInitialized();
-  static bool isLogging();
   // Called by the window once its context is current.
   static void logOpenGLInfo();
 };

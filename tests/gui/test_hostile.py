@@ -12,8 +12,7 @@ import tempfile
 import threading
 import unittest
 
-from harness import BIN, TEST_DATA, InputGuard, Viewer, _clean_env, run
-from view import write_xyz
+from harness import BIN, TEST_DATA, InputGuard, ScratchTest, Viewer, clean_env, run, write_xyz
 
 MB = 1 << 20
 NO_MOLECULES = b"File type = 0 \nNo molecules could be found!\n"
@@ -36,7 +35,7 @@ def export(path, fmt="xyz", cwd=None, timeout=120, err_file=None):
     what this process held when it forked it: tests never hold big inputs."""
     inputs = InputGuard([path], cwd)
     with tempfile.TemporaryFile() as out, (open(err_file, "w+b") if err_file else tempfile.TemporaryFile()) as err:
-        p = subprocess.Popen([BIN, "--export", fmt, path], stdout=out, stderr=err, cwd=cwd, env=_clean_env())
+        p = subprocess.Popen([BIN, "--export", fmt, path], stdout=out, stderr=err, cwd=cwd, env=clean_env())
         watchdog = threading.Timer(timeout, p.kill)  # a hang fails, it does not block the suite
         watchdog.start()
         _, status, usage = os.wait4(p.pid, 0)
@@ -51,23 +50,7 @@ def export(path, fmt="xyz", cwd=None, timeout=120, err_file=None):
     return result
 
 
-class Scratch(unittest.TestCase):
-
-    def setUp(self):
-        self._dir = tempfile.TemporaryDirectory(prefix="orbisk-hostile-")
-        self.dir = self._dir.name
-
-    def tearDown(self):
-        self._dir.cleanup()
-
-    def write(self, name, data):
-        path = os.path.join(self.dir, name)
-        with open(path, "wb") as f:
-            f.write(data)
-        return path
-
-
-class BadBytes(Scratch):
+class BadBytes(ScratchTest):
 
     def test_empty_nul_and_noise_files(self):
         noise = random.Random(7).randbytes(64 * 1024)
@@ -95,7 +78,7 @@ class BadBytes(Scratch):
                     self.assertTrue(lines[-1] == b"No molecules could be found!" or b"\nERROR: " in r.err, name)
 
 
-class Huge(Scratch):
+class Huge(ScratchTest):
 
     def assert_small(self, r, limit, what):
         if not sanitized():
@@ -146,12 +129,13 @@ class Huge(Scratch):
             self.assert_small(r, 100 * MB, count)
 
 
-class Unopenable(Scratch):
+class Unopenable(ScratchTest):
 
-    def assert_cannot_open(self, command, name, cwd=None):
+    def assert_cannot_open(self, command, name, cwd=None, why=b""):
         for args in (["--export", "xyz", name], [name]):
-            p = subprocess.run(command + args, cwd=cwd, capture_output=True, timeout=60, env=_clean_env())
-            self.assertEqual((p.returncode, p.stdout, p.stderr), (1, b"", b"Cannot open file '%s'\n" % name), args)
+            p = subprocess.run(command + args, cwd=cwd, capture_output=True, timeout=60, env=clean_env())
+            self.assertEqual((p.returncode, p.stdout, p.stderr), (1, b"", b"Cannot open file '%s'%s\n" % (name, why)),
+                             args)
 
     def test_file_without_read_permission(self):
         os.chmod(self.dir, 0o755)
@@ -169,7 +153,7 @@ class Unopenable(Scratch):
                 self.skipTest("user nobody cannot run %s" % BIN)
         inputs = InputGuard([secret, readable])
         # The same user reads the file beside it: only the permission differs.
-        p = subprocess.run(command + ["--export", "xyz", readable], capture_output=True, timeout=60, env=_clean_env())
+        p = subprocess.run(command + ["--export", "xyz", readable], capture_output=True, timeout=60, env=clean_env())
         self.assertEqual(p.returncode, 0, p.stderr)
         self.assert_cannot_open(command, secret.encode())
         inputs.check()
@@ -183,13 +167,10 @@ class Unopenable(Scratch):
         # Opening a pipe nobody writes to would wait forever; /dev/zero never ends.
         os.mkfifo(os.path.join(self.dir, "pipe.xyz"))
         for name, cwd in ((b"pipe.xyz", self.dir), (b"/dev/zero", None)):
-            for args in (["--export", "xyz", name], [name]):
-                p = subprocess.run([BIN] + args, cwd=cwd, capture_output=True, timeout=60, env=_clean_env())
-                self.assertEqual((p.returncode, p.stdout, p.stderr),
-                                 (1, b"", b"Cannot open file '%s': it is not a regular file (a pipe or a device)\n" % name))
+            self.assert_cannot_open([BIN], name, cwd, b": it is not a regular file (a pipe or a device)")
 
 
-class Names(Scratch):
+class Names(ScratchTest):
     FOLDER = "dir with space"
     NAME = FOLDER + "/my mol \u00fc.xyz"
 

@@ -4,12 +4,9 @@ highlight of the selection and the B key's bond between two picked atoms."""
 import math
 import os
 import re
-import struct
-import tempfile
 import unittest
 
-from harness import EXAMPLES, Viewer
-from view import FittedView, write_xyz
+from harness import BENZENE, FittedView, ScratchTest, Viewer, f32, near, write_xyz
 
 # Five atoms, none bonded (all pairs are 2 A or more apart), not coplanar.
 ATOMS = [("C", -2.0, -1.5, 0.0), ("N", 0.0, -1.5, 0.6), ("O", 1.0, 0.5, -0.4), ("C", 2.5, 1.5, 0.5),
@@ -17,14 +14,7 @@ ATOMS = [("C", -2.0, -1.5, 0.0), ("N", 0.0, -1.5, 0.6), ("O", 1.0, 0.5, -0.4), (
 NAMES = ["C1", "N2", "O3", "C4", "H5"]
 HIGHLIGHT = (115, 255, 255)
 BACKGROUND = (0, 0, 0)
-
-
-def near(p, q, tol=14):
-    return all(abs(a - b) <= tol for a, b in zip(p, q))
-
-
-def f32(v):
-    return struct.unpack("f", struct.pack("f", v))[0]
+GREY = (144, 144, 144)
 
 
 def sub(p, q):
@@ -62,22 +52,18 @@ def numbers(line):
     return [float(x) for x in re.findall(r"-?\d+\.\d+", line.split("=", 1)[1])]
 
 
-class Picking(unittest.TestCase):
+class Picking(ScratchTest):
 
     def setUp(self):
-        self._dir = tempfile.TemporaryDirectory(prefix="orbisk-pick-")
-        self.path = os.path.join(self._dir.name, "pick.xyz")
+        super().setUp()
+        self.path = os.path.join(self.dir, "pick.xyz")
         write_xyz(self.path, ATOMS)
         self.view = FittedView(ATOMS)
         self.at = [self.view.pixel(*a[1:]) for a in ATOMS]
 
-    def tearDown(self):
-        self._dir.cleanup()
-
     def start(self, v):
         v.wait_for_log("New molecule: ")
-        v.window()
-        v.wait_until(lambda: near(v.screenshot().pixel(*self.at[0]), (144, 144, 144)), what="first frame")
+        v.wait_until(lambda: near(v.screenshot().pixel(*self.at[0]), GREY, 14), what="first frame")
 
     def pick(self, v, i):
         n = v.stdout().count("Atom = ")
@@ -99,7 +85,7 @@ class Picking(unittest.TestCase):
             out = v.stdout()
             self.assertEqual(out.count("Atom = "), 1)
             self.assertIn("Atom = (C1) (-2.000000,-1.500000,0.000000).\n", out)
-            v.wait_until(lambda: near(self.colour_at(v, 0), HIGHLIGHT), what="highlight of C1")
+            v.wait_until(lambda: near(self.colour_at(v, 0), HIGHLIGHT, 14), what="highlight of C1")
 
             for i in (1, 2, 3):
                 self.pick(v, i)
@@ -108,8 +94,8 @@ class Picking(unittest.TestCase):
             self.assertIn("Atom = (H5) (-2.000000,1.500000,0.000000).\n", v.stdout())
             img = v.screenshot()
             for i in range(4):
-                self.assertTrue(near(img.pixel(*self.at[i]), HIGHLIGHT), (NAMES[i], img.pixel(*self.at[i])))
-            self.assertTrue(near(img.pixel(*self.at[4]), (254, 254, 254)), img.pixel(*self.at[4]))
+                self.assertTrue(near(img.pixel(*self.at[i]), HIGHLIGHT, 14), (NAMES[i], img.pixel(*self.at[i])))
+            self.assertTrue(near(img.pixel(*self.at[4]), (254, 254, 254), 14), img.pixel(*self.at[4]))
 
             before = len(v.stdout())
             self.measure(v, "Dihedral angle")
@@ -127,7 +113,7 @@ class Picking(unittest.TestCase):
             self.assertRegex(lines[2], r"^Centroid \(C1,N2,O3\)=\(-?\d+\.\d{6},-?\d+\.\d{6},-?\d+\.\d{6}\)$")
 
             # The selection is gone: normal colours again.
-            v.wait_until(lambda: near(self.colour_at(v, 0), (144, 144, 144)), what="C1 back to grey")
+            v.wait_until(lambda: near(self.colour_at(v, 0), GREY, 14), what="C1 back to grey")
 
             # One atom: a right click prints nothing, and the next pick starts over.
             self.pick(v, 2)
@@ -149,7 +135,7 @@ class Picking(unittest.TestCase):
             self.pick(v, 0)
             self.pick(v, 2)
             v.key("Up", "Down", "Left", "Right")
-            self.assertTrue(v.drop([os.path.join(EXAMPLES, "benzene.xyz")]))
+            self.assertTrue(v.drop([BENZENE]))
             v.wait_until(lambda: v.stdout().count("New molecule: ") == 3, what="second load")
             self.measure(v, "Distance (C1-O3)=")
             self.assertIn("Distance (C1-O3)=%.6f\n" % norm(sub(ATOMS[0][1:], ATOMS[2][1:])), v.stdout())
@@ -185,7 +171,7 @@ class Picking(unittest.TestCase):
             self.pick(v, 1)
             self.pick(v, 2)
             v.key("b", "Up", "Down")
-            v.wait_until(lambda: near(self.colour_at(v, 2), HIGHLIGHT), what="three highlighted")
+            v.wait_until(lambda: near(self.colour_at(v, 2), HIGHLIGHT, 14), what="three highlighted")
             self.assertEqual(v.screenshot().pixel(*mid), BACKGROUND)
             v.click(5, 5, button=3)
 
@@ -198,7 +184,7 @@ class Picking(unittest.TestCase):
             v.click(*mid)
             # Cleared selection: the bond halves take their atoms' colours.
             v.click(5, 5, button=3)
-            v.wait_until(lambda: near(v.screenshot().pixel(*quarter), (144, 144, 144), 40), what="grey half")
+            v.wait_until(lambda: near(v.screenshot().pixel(*quarter), GREY, 40), what="grey half")
             img = v.screenshot()
             r, g, b = img.pixel(*three_quarters)
             self.assertTrue(b > r + 60 and b > g + 60, (r, g, b))  # nitrogen blue

@@ -1,32 +1,17 @@
 """The camera in the real window: every load fits the structure into view,
 and the mouse turns, pans and zooms it."""
 
-import os
-import time
 import unittest
 
-from harness import EXAMPLES, Viewer
+from harness import BENZENE, Viewer
 
-BENZENE = os.path.join(EXAMPLES, "benzene.xyz")
 OVERLAY_BAND = 30  # rows kept for the overlay line
 
 
-def settled(v, timeout=10):
-    """A screenshot once something is drawn and the picture has stopped changing."""
-    last = v.wait_for_picture(lambda img: drawn_box(img) is not None, what="a structure")
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        time.sleep(0.2)
-        img = v.screenshot()
-        if img._rgb == last._rgb:
-            return img
-        last = img
-    return last
-
-
-def drawn_box(img):
-    """(x0, y0, x1, y1) of what is drawn below the overlay band, or None."""
-    return img.bounding_box(threshold=40, y0=OVERLAY_BAND)
+def drawn_box(v):
+    """(x0, y0, x1, y1) of what is drawn below the overlay, once the picture is still."""
+    v.wait_for_picture(lambda img: img.bounding_box(y0=OVERLAY_BAND) is not None, what="a structure")
+    return v.settled().bounding_box(y0=OVERLAY_BAND)
 
 
 def centre(box):
@@ -42,15 +27,13 @@ class View(unittest.TestCase):
     def open(self, *args):
         v = Viewer(list(args) + [BENZENE])
         self.addCleanup(v.stop)
-        v.start()
-        v.wait_for_log("New molecule: ")
+        v.start().wait_for_log("New molecule: ")
         return v
 
     def test_a_load_fits_the_structure_into_the_window(self):
         for w, h in ((512, 512), (800, 300), (300, 600)):
             v = self.open("--width", str(w), "--height", str(h))
-            box = drawn_box(settled(v))
-            self.assertIsNotNone(box, (w, h))
+            box = drawn_box(v)
             cx, cy = centre(box)
             self.assertAlmostEqual(cx, w / 2, delta=6)
             self.assertAlmostEqual(cy, h / 2, delta=6)
@@ -63,40 +46,37 @@ class View(unittest.TestCase):
 
     def test_mouse_turns_pans_and_zooms_and_a_drop_refits(self):
         v = self.open()
-        start = settled(v)
-        box0 = drawn_box(start)
+        box0 = drawn_box(v)
 
         # Middle drag: the structure follows the mouse.
         v.drag(2, (250, 250), (310, 290))
-        box = drawn_box(settled(v))
+        box = drawn_box(v)
         self.assertAlmostEqual(centre(box)[0] - centre(box0)[0], 60, delta=3)
         self.assertAlmostEqual(centre(box)[1] - centre(box0)[1], 40, delta=3)
 
         # Right drag down and the wheel forward come closer; the wheel back goes away.
-        before = size(box)
         v.drag(3, (250, 200), (250, 260))
-        bigger = size(drawn_box(settled(v)))
-        self.assertGreater(bigger[0], before[0] * 1.1)
+        bigger = size(drawn_box(v))
+        self.assertGreater(bigger[0], size(box)[0] * 1.1)
         v.click(250, 250, button=5)
-        smaller = size(drawn_box(settled(v)))
+        smaller = size(drawn_box(v))
         self.assertLess(smaller[0], bigger[0])
         v.click(250, 250, button=4)
-        self.assertGreater(size(drawn_box(settled(v)))[0], smaller[0])
+        self.assertGreater(size(drawn_box(v))[0], smaller[0])
 
         # Dropping a file brings the whole structure back into view, centred.
         self.assertTrue(v.drop([BENZENE]))
         v.wait_until(lambda: v.stdout().count("File type = 9 \n") == 2, what="second load")
-        self.assertEqual(drawn_box(settled(v)), box0)
+        self.assertEqual(drawn_box(v), box0)
 
         # Left drag sideways turns the ring about the vertical axis through its
         # centre: narrower, same height; dragging back undoes it.
         v.drag(1, (200, 256), (300, 256))
-        box = drawn_box(settled(v))
+        box = drawn_box(v)
         self.assertLess(size(box)[0], size(box0)[0] - 10)
         self.assertAlmostEqual(size(box)[1], size(box0)[1], delta=6)
         v.drag(1, (300, 256), (200, 256))
-        box = drawn_box(settled(v))
-        for a, b in zip(box, box0):
+        for a, b in zip(drawn_box(v), box0):
             self.assertAlmostEqual(a, b, delta=2)
         self.assertEqual(v.close(), 0)
 

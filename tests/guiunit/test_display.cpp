@@ -13,8 +13,6 @@
 #include "view/scenemanager.h"
 #include "view/text.h"
 
-extern const float at_rad[119];
-
 namespace {
 
 const vl::fvec4 kHighlight(0.45f, 1.0f, 1.0f, 1.0f);
@@ -51,130 +49,80 @@ protected:
   MolApplet app;
 };
 
-TEST(BallRadiusTable, NoElementWithoutABall)
-{
-  EXPECT_EQ(at_rad[0], 0.0f);
-  for (int z = 1; z <= 118; ++z)
-    EXPECT_GT(at_rad[z], 0.1f) << "Z = " << z;
-}
-
-TEST_F(DisplayTest, BallAndStickRadiiFromTableAndBondRule)
-{
-  load("5\nmethanol and a peroxide oxygen\nC 0 0 0\nO 1.43 0 0\nH -0.5 0.9 0\nH 1.8 0.8 0\nO 2.8 0 0\n");
-  vl::Molecule& m = current();
-  EXPECT_EQ(m.moleculeStyle(), vl::MS_BallAndStick);
-  EXPECT_EQ(m.atom(0)->radius(), 0.26f);
-  EXPECT_EQ(m.atom(1)->radius(), 0.30f);
-  EXPECT_EQ(m.atom(2)->radius(), 0.15f);
-  // The bond radius follows the smaller ball: H 0.0795, C 0.126, O 0.141.
-  auto bondRadius = [&](int i, int j) { return m.bond(m.atom(i), m.atom(j))->radius(); };
-  ASSERT_NE(m.bond(m.atom(1), m.atom(4)), nullptr);
-  EXPECT_NEAR(bondRadius(0, 2), 0.0795349, 5e-8);
-  EXPECT_NEAR(bondRadius(0, 1), 0.126088, 5e-7);
-  EXPECT_NEAR(bondRadius(1, 4), 0.140870, 5e-7);
-}
-
-TEST_F(DisplayTest, EachStyleSetsItsOwnRowAndRadiiAreRecomputed)
+TEST_F(DisplayTest, UpAndDownStepTheStylesAndBallAndStickRadiiComeBack)
 {
   load(kWaterTwoFrames);
   vl::Molecule& m = current();
   vl::Atom* o = m.atom(0);
-  vl::Atom* h = m.atom(1);
-  ASSERT_GE(m.bonds(), 1);
-  const float ballBond = m.bond(0)->radius();
-  EXPECT_NEAR(ballBond, 0.0795349, 5e-8);
-
-  style(2);
-  EXPECT_EQ(m.moleculeStyle(), vl::MS_Sticks);
-  EXPECT_EQ(m.bond(0)->radius(), 0.1f);
-
-  style(3);
-  EXPECT_EQ(m.moleculeStyle(), vl::MS_AtomsOnly);
-  EXPECT_EQ(o->radius(), 1.52f);
-  EXPECT_EQ(h->radius(), 1.20f);
-  EXPECT_EQ(m.bond(0)->radius(), 0.1f) << "space-filling leaves bond radii alone";
-  // What is drawn follows: the oxygen ball reaches its van der Waals radius.
-  vl::fvec3 lo, hi;
-  ASSERT_TRUE(app.sceneManager()->bounds(lo, hi));
-  EXPECT_FLOAT_EQ(lo.x, 5.0f - 1.52f);
-
-  style(0);
-  EXPECT_EQ(m.moleculeStyle(), vl::MS_Wireframe);
+  const float ball = o->radius(), bond = m.bond(0)->radius();
+  EXPECT_NEAR(bond, 0.0795349, 5e-8); // follows the smaller ball, hydrogen's
+  const struct {
+    vl::EKey key;
+    vl::EMoleculeStyle style;
+    float oxygen, bond; // radii; 0: as in ball-and-stick
+  } steps[] = {{vl::Key_Up, vl::MS_Sticks, 0, 0.1f},      {vl::Key_Up, vl::MS_AtomsOnly, 1.52f, 0.1f},
+               {vl::Key_Up, vl::MS_Wireframe, 1.52f, 0.1f}, {vl::Key_Up, vl::MS_BallAndStick, 0, 0},
+               {vl::Key_Down, vl::MS_Wireframe, 0, 0},      {vl::Key_Down, vl::MS_AtomsOnly, 1.52f, 0},
+               {vl::Key_Down, vl::MS_Sticks, 1.52f, 0.1f},  {vl::Key_Down, vl::MS_BallAndStick, 0, 0}};
+  for (const auto& s : steps) {
+    key(s.key);
+    SCOPED_TRACE(testing::Message() << "style " << s.style);
+    EXPECT_EQ(m.moleculeStyle(), s.style);
+    EXPECT_EQ(o->radius(), s.oxygen ? s.oxygen : ball);
+    EXPECT_EQ(m.bond(0)->radius(), s.bond ? s.bond : bond);
+    // What is drawn follows: the oxygen ball (wireframe: the line ends).
+    vl::fvec3 lo, hi;
+    ASSERT_TRUE(app.sceneManager()->bounds(lo, hi));
+    EXPECT_FLOAT_EQ(lo.x, s.style == vl::MS_Wireframe ? 5.0f : s.style == vl::MS_Sticks ? 5.0f - 0.1f : 5.0f - o->radius());
+  }
+  key(vl::Key_Down);
   EXPECT_EQ(m.lineWidth(), 2.0f);
   EXPECT_TRUE(m.smoothLines());
-
-  // Back to ball-and-stick, twice round: the radii of the first time again.
-  for (int round = 0; round < 2; ++round) {
-    style(1);
-    EXPECT_EQ(m.moleculeStyle(), vl::MS_BallAndStick);
-    EXPECT_EQ(o->radius(), 0.30f);
-    EXPECT_EQ(h->radius(), 0.15f);
-    EXPECT_EQ(m.bond(0)->radius(), ballBond);
-    style(2);
-    style(3);
-    style(0);
-  }
 }
 
-TEST_F(DisplayTest, PickedAtomsAreHighlightedUntilTheSelectionClears)
+TEST_F(DisplayTest, HighlightAndHiddenHydrogensHoldInEveryStyleAndStructure)
 {
   load(kWaterTwoFrames);
   vl::Molecule& m = current();
   app.selectAtom(m.atom(0));
   app.selectAtom(m.atom(1));
+  key(vl::Key_H);
   for (int s : {2, 3, 0, 1}) {
     style(s);
-    EXPECT_EQ(m.atom(0)->color(), kHighlight) << "style " << s;
-    EXPECT_EQ(m.atom(1)->color(), kHighlight) << "style " << s;
-    EXPECT_EQ(m.atom(2)->color(), vl::atomInfo(vl::AT_Hydrogen).cpkColor()) << "style " << s;
-  }
-  app.clearSelection();
-  app.updateMolecule();
-  EXPECT_EQ(m.atom(0)->color(), vl::atomInfo(vl::AT_Oxygen).cpkColor());
-  EXPECT_EQ(m.atom(1)->color(), vl::atomInfo(vl::AT_Hydrogen).cpkColor());
-}
-
-TEST_F(DisplayTest, HiddenHydrogensStayHiddenInEveryStyleAndStructure)
-{
-  load(kWaterTwoFrames);
-  app.setShowHydrogens(false);
-  for (int s : {2, 3, 0, 1}) {
-    style(s);
-    vl::Molecule& m = current();
+    SCOPED_TRACE(testing::Message() << "style " << s);
+    EXPECT_EQ(m.atom(0)->color(), kHighlight);
+    EXPECT_EQ(m.atom(1)->color(), kHighlight);
+    EXPECT_EQ(m.atom(2)->color(), vl::atomInfo(vl::AT_Hydrogen).cpkColor());
     EXPECT_TRUE(m.atom(0)->visible());
-    EXPECT_FALSE(m.atom(1)->visible()) << "style " << s;
-    EXPECT_FALSE(m.atom(2)->visible()) << "style " << s;
+    EXPECT_FALSE(m.atom(1)->visible());
+    EXPECT_FALSE(m.atom(2)->visible());
   }
   // Ball-and-stick: only the oxygen ball is drawn.
   vl::fvec3 lo, hi;
   ASSERT_TRUE(app.sceneManager()->bounds(lo, hi));
   EXPECT_FLOAT_EQ(hi.y, 0.30f);
+  EXPECT_FLOAT_EQ(lo.x, 5.0f - 0.30f);
 
+  app.clearSelection();
+  app.updateMolecule();
+  EXPECT_EQ(m.atom(0)->color(), vl::atomInfo(vl::AT_Oxygen).cpkColor());
+  EXPECT_EQ(m.atom(1)->color(), vl::atomInfo(vl::AT_Hydrogen).cpkColor());
+  // The other structure: hidden hydrogens too, and only it is drawn.
   key(vl::Key_Left);
   EXPECT_EQ(app.currentMolecule(), 0);
   EXPECT_FALSE(current().atom(1)->visible());
-  app.setShowHydrogens(true);
-  app.updateMolecule();
+  ASSERT_TRUE(app.sceneManager()->bounds(lo, hi));
+  EXPECT_FLOAT_EQ(hi.x, 0.30f);
+  key(vl::Key_H);
   EXPECT_TRUE(current().atom(1)->visible());
 }
 
-TEST_F(DisplayTest, SteppingReplacesTheDrawnStructure)
+TEST_F(DisplayTest, OverlayLineCountsStructures)
 {
   vl::fvec3 lo, hi;
   app.updateMolecule(); // nothing loaded: nothing drawn
   app.updateText();
   EXPECT_FALSE(app.sceneManager()->bounds(lo, hi));
-  load(kWaterTwoFrames);
-  ASSERT_TRUE(app.sceneManager()->bounds(lo, hi));
-  EXPECT_FLOAT_EQ(lo.x, 5.0f - 0.30f);
-  key(vl::Key_Left);
-  ASSERT_TRUE(app.sceneManager()->bounds(lo, hi));
-  EXPECT_FLOAT_EQ(lo.x, -0.30f);
-  EXPECT_FLOAT_EQ(hi.x, 0.30f) << "the first frame only";
-}
-
-TEST_F(DisplayTest, OverlayLineCountsStructures)
-{
   // The overlay text joins the scene in initEvent, whose font needs the Qt
   // application.
   if (!QGuiApplication::instance() && !orbisk_test::GLEnvironment::instance().problem().empty())

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <vector>
 
 #include "test_renderer_gl.h"
 #include "view/moleculerenderer.h"
@@ -26,10 +27,7 @@ const float kTanHalf = std::tan(25.0f * float(M_PI) / 180.0f); // of the perspec
 vl::Atom* addAtom(vl::Molecule& m, vl::EAtomType type, fvec3 p, float radius)
 {
   auto a = vl::make_ref<vl::Atom>();
-  a->setAtomType(type);
-  a->setCoordinates(p);
-  a->setRadius(radius);
-  a->setColor(vl::atomInfo(type).cpkColor());
+  a->setAtomType(type), a->setCoordinates(p), a->setRadius(radius), a->setColor(vl::atomInfo(type).cpkColor());
   m.addAtom(a);
   return a.get();
 }
@@ -37,9 +35,7 @@ vl::Atom* addAtom(vl::Molecule& m, vl::EAtomType type, fvec3 p, float radius)
 vl::Bond* addBond(vl::Molecule& m, vl::Atom* a1, vl::Atom* a2, float radius)
 {
   auto b = vl::make_ref<vl::Bond>();
-  b->setAtom1(a1);
-  b->setAtom2(a2);
-  b->setRadius(radius);
+  b->setAtom1(a1), b->setAtom2(a2), b->setRadius(radius);
   m.addBond(b);
   return b.get();
 }
@@ -144,13 +140,12 @@ struct CH {
   }
 };
 
-TEST_F(RendererTest, SpaceFillingSpheresAreLitDiscsWithoutBonds)
+TEST_F(RendererTest, SpaceFillingSpheresAreLitDiscsOfTheAtomRadius)
 {
   vl::Molecule m;
   m.setMoleculeStyle(vl::MS_AtomsOnly);
   addBond(m, addAtom(m, vl::AT_Oxygen, {-0.8f, 0, 0}, 0.6f), addAtom(m, vl::AT_Nitrogen, {1.2f, 0, 0}, 0.5f), 0.2f);
   QImage img = draw(m);
-
   // Facing the headlight the surface has the atom's own colour; towards the
   // rim only the ambient part is left.
   EXPECT_TRUE(near(at(img, -0.8f, 0), kOxygen));
@@ -158,71 +153,90 @@ TEST_F(RendererTest, SpaceFillingSpheresAreLitDiscsWithoutBonds)
   QRgb rim = at(img, -0.8f + 0.58f, 0);
   EXPECT_GT(qRed(rim), 0.2 * 255 - 3);
   EXPECT_LT(qRed(rim), 0.5 * 255);
-  EXPECT_TRUE(isBackground(at(img, 0.2f, 0))) << "no bond in space-filling";
-
-  // The disc has the atom's radius: pi r^2 in pixels, and nothing dark inside.
+  // pi r^2 in pixels, and nothing dark inside.
   const int count = countPixels(img, [](float x, float y, QRgb p) { return std::hypot(x + 0.8f, y) < 0.7f && !isBackground(p); });
   const double expected = M_PI * (0.6 * 32) * (0.6 * 32);
   EXPECT_NEAR(count, expected, expected * 0.03);
   EXPECT_EQ(countPixels(img, [](float x, float y, QRgb p) { return std::hypot(x + 0.8f, y) < 0.57f && qRed(p) < 0.2 * 255 - 3; }), 0);
 }
 
-TEST_F(RendererTest, BallAndStickBondIsSplitCylinderBetweenBalls)
-{
-  CH ch(vl::MS_BallAndStick);
-  QImage img = draw(ch.m);
-  // Each half in its atom's colour, with a sharp boundary at the midpoint.
-  for (float x : {-1.0f, -0.5f, -0.04f})
-    EXPECT_TRUE(near(at(img, x, 0), kCarbon)) << x;
-  for (float x : {0.04f, 0.5f, 1.0f})
-    EXPECT_TRUE(near(at(img, x, 0), kHydrogen)) << x;
-  // The cylinder has the bond's radius; beyond the small hydrogen ball there is nothing.
-  EXPECT_FALSE(isBackground(at(img, -0.5f, 0.06f)));
-  EXPECT_TRUE(isBackground(at(img, -0.5f, 0.11f)));
-  EXPECT_TRUE(isBackground(at(img, 1.2f, 0)));
+// What shows at a point: a colour, or one of these two.
+const fvec4 kNothing(-1, -1, -1, -1), kSomething(-2, -2, -2, -2), kYellow(1, 1, 0, 1);
 
-  ch.b->setUseAtomColors(false);
-  ch.b->setColor(fvec4(1, 1, 0, 1));
-  img = draw(ch.m);
-  EXPECT_TRUE(near(at(img, -0.5f, 0), fvec4(1, 1, 0, 1)));
-  EXPECT_TRUE(near(at(img, 0.5f, 0), fvec4(1, 1, 0, 1)));
+::testing::AssertionResult shows(const QImage& img, float x, float y, const fvec4& want)
+{
+  const QRgb p = at(img, x, y);
+  if (want == kNothing || want == kSomething)
+    return isBackground(p) == (want == kNothing) ? ::testing::AssertionSuccess()
+                                                 : ::testing::AssertionFailure() << "background " << isBackground(p);
+  return near(p, want);
 }
 
-TEST_F(RendererTest, SticksHaveRoundedCapsAndNoBalls)
+TEST_F(RendererTest, EachStyleShowsItsShapesColoursAndHiddenParts)
 {
-  CH ch(vl::MS_Sticks, 0.1f);
-  QImage img = draw(ch.m);
-  EXPECT_TRUE(near(at(img, -1, 0), kCarbon));
-  EXPECT_TRUE(near(at(img, 1, 0), kHydrogen));
-  // Inside the atom radius but outside the stick: no sphere.
-  EXPECT_TRUE(isBackground(at(img, -1, 0.2f)));
-  EXPECT_TRUE(isBackground(at(img, 1, 0.14f)));
-  // The cap is a hemisphere: a point off the axis past the end is covered,
-  // which a flat end would leave empty.
-  EXPECT_FALSE(isBackground(at(img, -1.05f, 0.05f)));
-  EXPECT_FALSE(isBackground(at(img, 1.05f, -0.05f)));
-  EXPECT_TRUE(isBackground(at(img, -1.14f, 0)));
-
-  // An atom without bonds stays visible as a ball of the stick radius.
-  addAtom(ch.m, vl::AT_Oxygen, {0, -1.2f, 0}, 0.3f);
-  img = draw(ch.m);
-  EXPECT_TRUE(near(at(img, 0, -1.2f), kOxygen));
-  EXPECT_TRUE(isBackground(at(img, 0, -1.2f + 0.15f)));
+  enum Change { None, YellowBond, HideHydrogens, HideBond };
+  struct Probe {
+    float x, y;
+    fvec4 want;
+  };
+  // C at x = -1, H at x = +1 bonded, and a lone O at (0, -1.2).
+  const struct {
+    vl::EMoleculeStyle style;
+    float bondRadius;
+    Change change;
+    std::vector<Probe> probes;
+  } cases[] = {
+      // Each bond half in its atom's colour with a sharp edge at the middle;
+      // the cylinder has the bond's radius; nothing beyond the small H ball.
+      {vl::MS_BallAndStick, 0.0795349f, None,
+       {{-1, 0, kCarbon}, {-0.5f, 0, kCarbon}, {-0.04f, 0, kCarbon}, {0.04f, 0, kHydrogen}, {0.5f, 0, kHydrogen},
+        {1, 0, kHydrogen}, {-0.5f, 0.06f, kSomething}, {-0.5f, 0.11f, kNothing}, {1.2f, 0, kNothing},
+        {0, -1.2f, kOxygen}}},
+      {vl::MS_BallAndStick, 0.0795349f, YellowBond, {{-0.5f, 0, kYellow}, {0.5f, 0, kYellow}}},
+      // Sticks: no balls inside the atom radii; hemispherical caps cover a
+      // point off the axis past the end; a lone atom is a ball of stick radius.
+      {vl::MS_Sticks, 0.1f, None,
+       {{-1, 0, kCarbon}, {1, 0, kHydrogen}, {-1, 0.2f, kNothing}, {1, 0.14f, kNothing}, {-1.05f, 0.05f, kSomething},
+        {1.05f, -0.05f, kSomething}, {-1.14f, 0, kNothing}, {0, -1.2f, kOxygen}, {0, -1.2f + 0.15f, kNothing}}},
+      // Wireframe: unlit halves, no balls, a cross on the lone atom.
+      {vl::MS_Wireframe, 0.1f, None,
+       {{-0.5f, 0.01f, kCarbon}, {0.5f, 0.01f, kHydrogen}, {-1, 0.2f, kNothing}, {0.1f, -1.2f + 0.01f, kOxygen}}},
+      {vl::MS_Wireframe, 0.1f, YellowBond, {{-0.5f, 0.01f, kYellow}, {0.5f, 0.01f, kYellow}}},
+      {vl::MS_AtomsOnly, 0.1f, None, {{0, 0, kNothing}, {-1, 0, kCarbon}, {1, 0, kHydrogen}}},
+      // Hidden atoms take their bonds with them; a hidden bond goes alone.
+      {vl::MS_BallAndStick, 0.1f, HideHydrogens, {{1, 0.01f, kNothing}, {0.5f, 0.01f, kNothing}, {-0.5f, 0.01f, kNothing}, {-1, 0, kCarbon}}},
+      {vl::MS_Sticks, 0.1f, HideHydrogens, {{1, 0.01f, kNothing}, {0.5f, 0.01f, kNothing}, {-0.5f, 0.01f, kNothing}}},
+      {vl::MS_Wireframe, 0.1f, HideHydrogens, {{1, 0.01f, kNothing}, {0.5f, 0.01f, kNothing}, {-0.5f, 0.01f, kNothing}}},
+      {vl::MS_AtomsOnly, 0.1f, HideHydrogens, {{1, 0.01f, kNothing}, {-1, 0, kCarbon}}},
+      {vl::MS_BallAndStick, 0.1f, HideBond, {{0, 0, kNothing}, {1, 0, kHydrogen}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "style " << c.style << ", change " << c.change);
+    CH ch(c.style, c.bondRadius);
+    addAtom(ch.m, vl::AT_Oxygen, {0, -1.2f, 0}, 0.3f);
+    ch.m.setLineWidth(2.0f);
+    ch.m.setSmoothLines(true);
+    if (c.change == YellowBond) {
+      ch.b->setUseAtomColors(false);
+      ch.b->setColor(kYellow);
+    }
+    if (c.change == HideHydrogens)
+      ch.m.setAtomTypeVisible(vl::AT_Hydrogen, false);
+    if (c.change == HideBond)
+      ch.b->setVisible(false);
+    const QImage img = draw(ch.m);
+    for (const Probe& p : c.probes)
+      EXPECT_TRUE(shows(img, p.x, p.y, p.want)) << "at (" << p.x << ", " << p.y << ")";
+  }
 }
 
-TEST_F(RendererTest, WireframeDrawsThinUnlitLinesAndMarksLoneAtoms)
+TEST_F(RendererTest, WireframeLinesAreTwoPixelsAndCrossesMarkOnlyLoneAtoms)
 {
   CH ch(vl::MS_Wireframe);
   ch.m.setLineWidth(2.0f);
   ch.m.setSmoothLines(true);
   vl::Atom* lone = addAtom(ch.m, vl::AT_Oxygen, {0, -1.2f, 0}, 0.3f);
   QImage img = draw(ch.m);
-
-  // Unlit halves in the atoms' colours; no atom balls.
-  EXPECT_TRUE(near(at(img, -0.5f, 0.01f), kCarbon));
-  EXPECT_TRUE(near(at(img, 0.5f, 0.01f), kHydrogen));
-  EXPECT_TRUE(isBackground(at(img, -1, 0.2f)));
-
   // The line on y = 0 lies on a pixel boundary: exactly two rows thick.
   for (float x : {-0.7f, -0.3f, 0.3f, 0.7f}) {
     int col = static_cast<int>((x + 2.0f) / 4.0f * kSize), rows = 0;
@@ -230,7 +244,7 @@ TEST_F(RendererTest, WireframeDrawsThinUnlitLinesAndMarksLoneAtoms)
       rows += !isBackground(img.pixel(col, y));
     EXPECT_EQ(rows, 2) << "at x = " << x;
   }
-  // Nothing coloured away from the bond and the lone atom's cross, which is there.
+  // Nothing coloured away from the bond and the lone atom's cross.
   EXPECT_EQ(countPixels(img,
                         [](float x, float y, QRgb p) {
                           const bool onBond = std::fabs(y) < 2.5f / 32 && x > -1.1f && x < 1.1f;
@@ -238,32 +252,22 @@ TEST_F(RendererTest, WireframeDrawsThinUnlitLinesAndMarksLoneAtoms)
                           return !isBackground(p) && !onBond && !onCross;
                         }),
             0);
-  EXPECT_TRUE(near(at(img, 0.1f, -1.2f + 0.01f), kOxygen));
-
-  // Once it has a bond, the cross goes.
-  addBond(ch.m, ch.c, lone, 0.1f);
-  img = draw(ch.m);
-  EXPECT_TRUE(isBackground(at(img, 0.1f, -1.2f + 0.01f)));
-}
-
-TEST_F(RendererTest, HiddenAtomsTakeTheirBondsWithThem)
-{
-  for (auto style : {vl::MS_BallAndStick, vl::MS_Sticks, vl::MS_Wireframe, vl::MS_AtomsOnly}) {
-    SCOPED_TRACE(style);
-    CH ch(style, 0.1f);
-    ch.m.setLineWidth(2.0f);
-    ch.m.setAtomTypeVisible(vl::AT_Hydrogen, false);
-    QImage img = draw(ch.m);
-    for (float x : {1.0f, 0.5f, -0.5f})
-      EXPECT_TRUE(isBackground(at(img, x, 0.01f))) << x;
-    if (style == vl::MS_BallAndStick || style == vl::MS_AtomsOnly)
-      EXPECT_TRUE(near(at(img, -1, 0), kCarbon));
+  // Bounds: the line ends (no radii) and the cross.
+  vl::MoleculeRenderer r;
+  fvec3 lo, hi;
+  r.prepare(ch.m);
+  ASSERT_TRUE(r.bounds(lo, hi));
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_FLOAT_EQ(lo[i], fvec3(-1, -1.4f, -0.2f)[i]);
+    EXPECT_FLOAT_EQ(hi[i], fvec3(1, 0, 0.2f)[i]);
   }
-  CH ch(vl::MS_BallAndStick);
-  ch.b->setVisible(false);
-  QImage img = draw(ch.m);
-  EXPECT_TRUE(isBackground(at(img, 0, 0)));
-  EXPECT_TRUE(near(at(img, 1, 0), kHydrogen));
+  // Once it has a bond, the cross goes; nothing visible, no bounds.
+  addBond(ch.m, ch.c, lone, 0.1f);
+  EXPECT_TRUE(isBackground(at(draw(ch.m), 0.1f, -1.2f + 0.01f)));
+  for (auto* a : {ch.c, ch.h, lone})
+    a->setVisible(false);
+  r.prepare(ch.m);
+  EXPECT_FALSE(r.bounds(lo, hi));
 }
 
 TEST_F(RendererTest, NearerSurfacesHideFartherOnes)
@@ -441,29 +445,6 @@ TEST_F(RendererTest, BadAndEmptyInputDrawsWhatIsValid)
     draw(r, orthoCamera());
     r.releaseGL();
   }
-}
-
-TEST_F(RendererTest, BoundsCoverWhatIsDrawn)
-{
-  // Balls with their radii (the display tests check those); wireframe: the
-  // line ends only, and a lone atom adds its cross.
-  CH ch(vl::MS_Wireframe);
-  vl::MoleculeRenderer r;
-  fvec3 lo, hi;
-  r.prepare(ch.m);
-  ASSERT_TRUE(r.bounds(lo, hi));
-  EXPECT_FLOAT_EQ(lo.x, -1.0f);
-  EXPECT_FLOAT_EQ(hi.x, 1.0f);
-  EXPECT_FLOAT_EQ(hi.y, 0.0f);
-  vl::Atom* lone = addAtom(ch.m, vl::AT_Oxygen, {0, 3, 0}, 0.3f);
-  r.prepare(ch.m);
-  ASSERT_TRUE(r.bounds(lo, hi));
-  EXPECT_GT(hi.y, 3.0f);
-  // Nothing visible: no bounds.
-  for (auto* a : {ch.c, ch.h, lone})
-    a->setVisible(false);
-  r.prepare(ch.m);
-  EXPECT_FALSE(r.bounds(lo, hi));
 }
 
 TEST_F(RendererTest, PrepareReplacesAndSurvivesContextRelease)

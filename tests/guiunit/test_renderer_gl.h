@@ -69,19 +69,15 @@ private:
     }
   }
 
+  // Runs during static destruction, after parts of Qt are gone: the Qt
+  // objects are left to the process exit, only the X server is stopped.
   ~GLEnvironment()
   {
-    // This runs during static destruction, after parts of Qt are gone: leave
-    // the Qt objects to the process exit and only stop the X server.
     if (mContext)
       mContext->doneCurrent();
-    (void)mSurface.release();
-    (void)mContext.release();
-    (void)mApp.release();
-    if (mXvfb > 0) {
-      kill(mXvfb, SIGTERM);
+    (void)mSurface.release(), (void)mContext.release(), (void)mApp.release();
+    if (mXvfb > 0 && kill(mXvfb, SIGTERM) == 0)
       waitpid(mXvfb, nullptr, 0);
-    }
   }
 
   // A local display whose socket exists; Qt aborts on one it cannot reach.
@@ -91,30 +87,23 @@ private:
     if (platform && std::string(platform) != "xcb" && std::string(platform) != "offscreen")
       return true; // the caller chose something else; let Qt try it
     const char* display = std::getenv("DISPLAY");
-    if (!display || display[0] != ':')
-      return false;
-    std::string socket = "/tmp/.X11-unix/X" + std::string(display + 1);
-    socket = socket.substr(0, socket.find('.', 16));
     struct stat st;
-    return stat(socket.c_str(), &st) == 0;
+    return display && display[0] == ':' &&
+           stat(("/tmp/.X11-unix/X" + std::string(display + 1).substr(0, std::string(display + 1).find('.'))).c_str(),
+                &st) == 0;
   }
 
   bool startXvfb()
   {
     int fds[2];
-    if (pipe(fds) != 0) {
-      mProblem = "no DISPLAY and no pipe to start Xvfb";
-      return false;
-    }
+    if (pipe(fds) != 0)
+      return fail("no DISPLAY and no pipe to start Xvfb");
     pid_t pid = fork();
     if (pid == 0) {
       prctl(PR_SET_PDEATHSIG, SIGTERM);
       close(fds[0]);
-      int devnull = open("/dev/null", O_WRONLY);
-      if (devnull >= 0) {
-        dup2(devnull, 1);
-        dup2(devnull, 2);
-      }
+      const int devnull = open("/dev/null", O_WRONLY);
+      dup2(devnull, 1), dup2(devnull, 2);
       std::string fd = std::to_string(fds[1]);
       execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "640x480x24", "-nolisten", "tcp",
              static_cast<char*>(nullptr));
@@ -123,8 +112,7 @@ private:
     close(fds[1]);
     if (pid < 0) {
       close(fds[0]);
-      mProblem = "no DISPLAY and Xvfb could not be started";
-      return false;
+      return fail("no DISPLAY and Xvfb could not be started");
     }
     mXvfb = pid;
     std::string number;
@@ -132,13 +120,17 @@ private:
     while (read(fds[0], &c, 1) == 1 && c != '\n')
       number += c;
     close(fds[0]);
-    if (number.empty()) {
-      mProblem = "no DISPLAY and Xvfb did not start (is it installed?)";
-      return false;
-    }
+    if (number.empty())
+      return fail("no DISPLAY and Xvfb did not start (is it installed?)");
     setenv("DISPLAY", (":" + number).c_str(), 1);
     unsetenv("QT_QPA_PLATFORM");
     return true;
+  }
+
+  bool fail(const char* why)
+  {
+    mProblem = why;
+    return false;
   }
 
   std::string mProblem;
@@ -171,8 +163,6 @@ public:
   }
   // The picture, top row first.
   QImage image() const { return mFbo->toImage(true).convertToFormat(QImage::Format_RGB32); }
-  int width() const { return mWidth; }
-  int height() const { return mHeight; }
 
 private:
   int mWidth, mHeight;

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <sstream>
 
+#include "core/model/drawn.h"
 #include "core/model/pick.h"
 
 namespace {
@@ -147,4 +149,53 @@ TEST(Pick, WireframeAtomsHaveAScreenSizedToleranceAndLinesAreNoHits)
   // Behind the ray's origin nothing counts.
   p.atom(fvec3(-3, 0, 11), 0.3f);
   EXPECT_FALSE(p.down(-3, 0, opt).hit());
+}
+
+// What each style draws, named: bonds (as lines or cylinders), balls with
+// their radii, crosses.
+TEST(Drawn, EachStyleDrawsItsOwnSet)
+{
+  Pair p(vl::MS_AtomsOnly); // a1 C(-1) 0.3, a2 (1) 0.3, bond 0.15
+  vl::Atom* lone = p.atom(fvec3(0, 3, 0), 0.2f);
+  vl::Atom* hidden = p.atom(fvec3(0, -3, 0), 0.3f);
+  hidden->setVisible(false);
+  p.atom(fvec3(std::nanf(""), 0, 0), 0.3f);
+  vl::Atom* flat = p.atom(fvec3(-1, 0, 0), 0.0f); // on a1, no radius
+  p.bond(p.a1, hidden, 0.15f);
+  p.bond(p.a1, flat, 0.15f);                 // zero length
+  vl::Bond* thin = p.bond(p.a2, lone, 0.0f); // no radius: a line only
+  const auto name = [&](const vl::Atom* a) {
+    return a == p.a1 ? "a1" : a == p.a2 ? "a2" : a == lone ? "lone" : a == flat ? "flat" : "?";
+  };
+  const auto describe = [&] {
+    const vl::DrawnParts d = vl::drawnParts(p.mol);
+    std::ostringstream s;
+    s << (d.bondsAsLines ? "lines" : d.roundCaps ? "capped" : "cylinders") << ":";
+    for (const vl::Bond* b : d.bonds)
+      s << " " << (b == p.b ? "b" : b == thin ? "thin" : "?");
+    s << " | balls:";
+    for (const vl::DrawnBall& b : d.balls)
+      s << " " << name(b.atom) << "@" << b.radius;
+    s << " | crosses:";
+    for (const vl::Atom* a : d.crosses)
+      s << " " << name(a);
+    return s.str();
+  };
+  const struct {
+    vl::EMoleculeStyle style;
+    bool bondVisible;
+    const char* drawn;
+  } cases[] = {
+      {vl::MS_AtomsOnly, true, "cylinders: | balls: a1@0.3 a2@0.3 lone@0.2 | crosses:"},
+      {vl::MS_BallAndStick, true, "cylinders: b | balls: a1@0.3 a2@0.3 lone@0.2 | crosses:"},
+      {vl::MS_Sticks, true, "capped: b | balls: lone@0.15 flat@0.15 | crosses:"},
+      {vl::MS_Sticks, false, "capped: | balls: a1@0.1 a2@0.1 lone@0.1 flat@0.1 | crosses:"},
+      {vl::MS_Wireframe, true, "lines: b thin | balls: | crosses: flat"},
+      {vl::MS_Wireframe, false, "lines: thin | balls: | crosses: a1 flat"},
+  };
+  for (const auto& c : cases) {
+    p.mol.setMoleculeStyle(c.style);
+    p.b->setVisible(c.bondVisible);
+    EXPECT_EQ(describe(), c.drawn) << "style " << c.style << ", bond visible " << c.bondVisible;
+  }
 }

@@ -1,7 +1,8 @@
 #include "core/model/pick.h"
 
 #include <cmath>
-#include <unordered_set>
+
+#include "core/model/drawn.h"
 
 namespace vl {
 
@@ -83,21 +84,6 @@ struct Best {
   }
 };
 
-bool finite(const fvec3& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
-bool drawable(const Atom* a) { return a && a->visible() && finite(a->coordinates()); }
-bool goodRadius(float r) { return std::isfinite(r) && r > 0.0f; }
-
-// The same test the renderer makes before it draws a bond.
-bool bondDrawn(const Bond* b, bool needRadius)
-{
-  return b && b->visible() && drawable(b->atom1()) && drawable(b->atom2()) &&
-         b->atom1()->coordinates() != b->atom2()->coordinates() && (!needRadius || goodRadius(b->radius()));
-}
-
-// Sticks give an atom without a drawn bond a ball of the stick radius: that
-// of the first drawn bond, or this.
-constexpr float kDefaultStickRadius = 0.1f;
-
 } // namespace
 
 PickResult pickFirst(const Molecule& molecule, const Ray& ray, const PickOptions& options)
@@ -112,15 +98,14 @@ PickResult pickFirst(const Molecule& molecule, const Ray& ray, const PickOptions
 
   Best<Atom> atomHit;
   Best<Bond> bondHit;
-  const EMoleculeStyle style = molecule.moleculeStyle();
+  const DrawnParts parts = drawnParts(molecule);
 
-  if (style == MS_AtomsOnly || style == MS_BallAndStick) {
-    for (const auto& a : molecule.atomList())
-      if (drawable(a.get()) && goodRadius(a->radius()))
-        atomHit.offer(hitSphere(o, d, d3(a->coordinates()), a->radius()), a.get());
-  } else if (style == MS_Wireframe) {
+  for (const DrawnBall& ball : parts.balls)
+    atomHit.offer(hitSphere(o, d, d3(ball.atom->coordinates()), ball.radius), ball.atom);
+
+  if (parts.bondsAsLines) {
     for (const auto& a : molecule.atomList()) {
-      if (!drawable(a.get()))
+      if (!atomDrawn(a.get()))
         continue;
       D3 oc = d3(a->coordinates()) - o;
       double along = dot(oc, d);
@@ -129,35 +114,19 @@ PickResult pickFirst(const Molecule& molecule, const Ray& ray, const PickOptions
       double tol = options.wireframeRadius + options.wireframeRadiusPerDistance * along;
       atomHit.offer(hitSphere(o, d, d3(a->coordinates()), tol), a.get());
     }
-  }
-
-  if (style == MS_BallAndStick) {
-    for (const auto& b : molecule.bondList()) {
-      if (!bondDrawn(b.get(), true))
-        continue;
-      double s = 0;
-      bondHit.offer(hitCylinder(o, d, d3(b->atom1()->coordinates()), d3(b->atom2()->coordinates()), b->radius(), s),
-                    b.get());
-    }
-  } else if (style == MS_Sticks) {
-    float stickRadius = 0.0f;
-    std::unordered_set<const Atom*> bonded;
-    for (const auto& b : molecule.bondList()) {
-      if (!bondDrawn(b.get(), true))
-        continue;
-      Atom* a1 = b->atom1();
-      Atom* a2 = b->atom2();
-      D3 p1 = d3(a1->coordinates()), p2 = d3(a2->coordinates());
+  } else {
+    for (Bond* b : parts.bonds) {
+      D3 p1 = d3(b->atom1()->coordinates()), p2 = d3(b->atom2()->coordinates());
       double r = b->radius();
-      if (stickRadius == 0.0f)
-        stickRadius = b->radius();
-      bonded.insert(a1);
-      bonded.insert(a2);
-      // The caps are the joints: they belong to the atoms.
-      atomHit.offer(hitSphere(o, d, p1, r), a1);
-      atomHit.offer(hitSphere(o, d, p2, r), a2);
       double s = 0;
       double t = hitCylinder(o, d, p1, p2, r, s);
+      if (!parts.roundCaps) {
+        bondHit.offer(t, b);
+        continue;
+      }
+      // The caps are the joints: they belong to the atoms.
+      atomHit.offer(hitSphere(o, d, p1, r), b->atom1());
+      atomHit.offer(hitSphere(o, d, p2, r), b->atom2());
       if (t < 0)
         continue;
       // Within one stick radius of an end the stick is still the joint;
@@ -165,14 +134,10 @@ PickResult pickFirst(const Molecule& molecule, const Ray& ray, const PickOptions
       double len = std::sqrt(dot(p2 - p1, p2 - p1));
       double from1 = s, from2 = len - s;
       if (from1 <= r || from2 <= r)
-        atomHit.offer(t, from1 <= from2 ? a1 : a2);
+        atomHit.offer(t, from1 <= from2 ? b->atom1() : b->atom2());
       else
-        bondHit.offer(t, b.get());
+        bondHit.offer(t, b);
     }
-    const double loneRadius = stickRadius > 0.0f ? stickRadius : kDefaultStickRadius;
-    for (const auto& a : molecule.atomList())
-      if (drawable(a.get()) && !bonded.count(a.get()))
-        atomHit.offer(hitSphere(o, d, d3(a->coordinates()), loneRadius), a.get());
   }
 
   if (atomHit.t < 0 && bondHit.t < 0)

@@ -23,16 +23,14 @@ struct PickOptions {
   float wireframeRadiusPerDistance = 0.0f;
 };
 
-// The nearest atom or bond of the molecule that the ray meets, considering
-// only what the molecule's style draws, as the renderer decides it: visible
-// atoms at finite positions, and bonds that are visible, join two such atoms
-// at different places and (except in wireframe) have a positive radius:
+// The nearest atom or bond of the molecule that the ray meets, among what
+// drawnParts() says its style draws, in the shapes the renderer gives them:
 //   space-filling    atoms as spheres of their radius;
 //   ball-and-stick   atoms as spheres, bonds as open cylinders between centres;
 //   sticks           bonds as cylinders with hemispherical caps; the caps and
 //                    the first stick radius of each end belong to the atom;
 //                    an atom without a drawn bond is a ball of stick radius;
-//   wireframe        atoms within the tolerance above; lines are never hits.
+//   wireframe        drawn atoms within the tolerance above; lines are never hits.
 // On equal distances an atom wins over a bond.
 PickResult pickFirst(const Molecule& molecule, const Ray& ray, const PickOptions& options = {});
 

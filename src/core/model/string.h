@@ -8,7 +8,6 @@ class String {
 public:
   String() = default;
   String(std::string utf8) : mText(std::move(utf8)) {}
-  static String fromStdString(const std::string& s) { return String(s); }
   const std::string& toStdString() const { return mText; }
   bool empty() const { return mText.empty(); }
 
