@@ -37,7 +37,6 @@ std::unique_ptr<vl::Molecule> makeMolecule(int atoms, vl::EMoleculeStyle style)
     return static_cast<float>((seed >> 16) & 0x7fff) / 32767.0f * 0.2f - 0.1f;
   };
   vl::Atom* prev = nullptr;
-  int n = 0;
   auto add = [&](vl::EAtomType type, vl::fvec3 p) {
     auto a = vl::make_ref<vl::Atom>();
     a->setAtomType(type);
@@ -45,7 +44,6 @@ std::unique_ptr<vl::Molecule> makeMolecule(int atoms, vl::EMoleculeStyle style)
     a->setColor(vl::atomInfo(type).cpkColor());
     a->setRadius(type == vl::AT_Hydrogen ? 0.15f : 0.26f);
     m->addAtom(a);
-    ++n;
     return a.get();
   };
   auto bond = [&](vl::Atom* a, vl::Atom* b, float r) {
@@ -55,13 +53,13 @@ std::unique_ptr<vl::Molecule> makeMolecule(int atoms, vl::EMoleculeStyle style)
     x->setRadius(style == vl::MS_Sticks ? 0.1f : r);
     m->addBond(x);
   };
-  for (int i = 0; n < atoms; ++i) {
+  for (int i = 0; m->atoms() < atoms; ++i) {
     const int x = i % side, y = (i / side) % side, z = i / (side * side);
     vl::Atom* c = add(vl::AT_Carbon, {x * 1.5f + jitter(), y * 1.5f + jitter(), z * 1.5f + jitter()});
     if (prev && x != 0)
       bond(prev, c, 0.126088f);
     prev = c;
-    if (i % 3 == 0 && n < atoms)
+    if (i % 3 == 0 && m->atoms() < atoms)
       bond(c, add(vl::AT_Hydrogen, c->coordinates() + vl::fvec3(0.3f, 0.6f, 0.75f)), 0.0795349f);
   }
   if (style == vl::MS_AtomsOnly)
