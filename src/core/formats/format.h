@@ -13,7 +13,8 @@
 
 using StructureList = std::vector<vl::ref<vl::Molecule>>;
 
-// File-type codes, as logged ("File type = N"). New formats append theirs.
+// File-type codes, as logged ("File type = N"). A new format takes the next
+// free number in its own entry; the formats' tests check that codes are unique.
 enum FileType {
   FT_Unknown = 0,
   FT_Kalder = 1,

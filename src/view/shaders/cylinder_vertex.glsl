@@ -20,7 +20,7 @@ flat out float vRadius;
 flat out vec3 vColor0;
 flat out vec3 vColor1;
 
-// Every instance is four vertices in a row (an index buffer makes the two
+// Every bond is four vertices in a row (an index buffer makes the two
 // triangles): bit 0 of the vertex index picks x, bit 1 picks y.
 vec2 quadCorner() {
   return vec2((gl_VertexID & 1) != 0 ? 1.0 : -1.0, (gl_VertexID & 2) != 0 ? 1.0 : -1.0);

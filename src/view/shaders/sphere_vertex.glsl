@@ -10,7 +10,7 @@ out vec3 vPos;
 flat out vec3 vCenter;
 flat out float vRadius;
 flat out vec3 vColor;
-// Every instance is four vertices in a row (an index buffer makes the two
+// Every atom is four vertices in a row (an index buffer makes the two
 // triangles): bit 0 of the vertex index picks x, bit 1 picks y.
 vec2 quadCorner() {
   return vec2((gl_VertexID & 1) != 0 ? 1.0 : -1.0, (gl_VertexID & 2) != 0 ? 1.0 : -1.0);
