@@ -3,7 +3,6 @@
 import os
 import re
 import shutil
-import struct
 import subprocess
 import time
 import unittest
@@ -15,42 +14,27 @@ ATOMS = [("O", 0.0, 1.0, 0.0), ("N", 0.0, -1.0, 0.0)]
 CAPTURING = "Capturing image...\n"
 BLUE = (0x33, 0x66, 0xcc)
 
-
-def png_header(path):
-    """(width, height, bit depth, colour type)."""
-    with open(path, "rb") as f:
-        head = f.read(33)
-    assert head[:8] == b"\x89PNG\r\n\x1a\n" and head[12:16] == b"IHDR", head
-    return struct.unpack(">II", head[16:24]) + (head[24], head[25])
-
-
 def convert(path, *args):
     p = subprocess.run(["convert", path, *args], capture_output=True, timeout=120)
     assert p.returncode == 0, p.stderr
     return p.stdout
 
+def png_header(path):
+    """Format, width, height, bit depth and channels."""
+    return convert(path, "-format", "%m %w %h %z %[channels]", "info:").decode()
 
 def small_copy(path):
     """The image scaled down to 500 x 300, as RGB."""
     return parse_ppm(convert(path, "-resize", "500x300!", "-depth", "8", "ppm:-"))
 
-
 def rgba_at(path, x, y):
     return tuple(convert(path, "-crop", "1x1+%d+%d" % (x, y), "-depth", "8", "rgba:-")[:4])
 
-
-def box_centre(img, y0, y1, background):
+def box_centre(img, y0, y1):
     """Centre of the box around everything but the background in rows [y0, y1)."""
-    pts = [(x, y) for y in range(y0, y1) for x in range(img.width) if not near(img.pixel(x, y), background, 40)]
+    pts = [(x, y) for y in range(y0, y1) for x in range(img.width) if not near(img.pixel(x, y), BLUE, 40)]
     assert pts, "nothing drawn"
-    xs, ys = [p[0] for p in pts], [p[1] for p in pts]
-    return (min(xs) + max(xs) + 1) / 2, (min(ys) + max(ys) + 1) / 2
-
-
-def is_blue(p):
-    # Nitrogen's blue, not the background's (0x33, 0x66, 0xcc).
-    return p[2] > 150 and p[0] < 90 and p[1] < 95
-
+    return (min(p[0] for p in pts) + max(p[0] for p in pts) + 1) / 2, (pts[0][1] + pts[-1][1] + 1) / 2
 
 class Capture(ScratchTest):
 
@@ -65,35 +49,23 @@ class Capture(ScratchTest):
         o = FittedView(ATOMS).pixel(*ATOMS[0][1:])
         v.wait_until(lambda: is_red(v.screenshot().pixel(*o)), what="the first frame")
 
-    def dialogs(self, v):
-        return v.xdotool("search", "--name", "^Choose color$", check=False).split()
-
     def choose(self, v, html=None, alpha=None):
         """F3, then type the colour into the dialog (or Escape when html is None)."""
+        dialogs = lambda: v.xdotool("search", "--name", "^Choose color$", check=False).split()
         v.key("F3")
-        v.wait_until(lambda: self.dialogs(v), timeout=20, what="the colour dialog")
-        v.xdotool("windowfocus", "--sync", self.dialogs(v)[0], check=False)
-        if html is None:
-            v.xdotool("key", "Escape")
-        else:
-            if alpha is not None:
-                v.xdotool("key", "--delay", 50, "alt+l", "ctrl+a")
-                v.xdotool("type", str(alpha))
-            v.xdotool("key", "--delay", 50, "alt+h", "ctrl+a")
-            v.xdotool("type", html)
-            v.xdotool("key", "Return")
-        v.wait_until(lambda: not self.dialogs(v), what="the dialog to close")
+        v.wait_until(dialogs, timeout=20, what="the colour dialog")
+        v.xdotool("windowfocus", "--sync", dialogs()[0], check=False)
+        for field, value in (("alt+l", alpha), ("alt+h", html)):
+            if value is not None:
+                v.xdotool("key", "--delay", 50, field, "ctrl+a")
+                v.xdotool("type", str(value))
+        v.xdotool("key", "Escape" if html is None else "Return")
+        v.wait_until(lambda: not dialogs(), what="the dialog to close")
 
-    def capture(self, v, count):
-        """F4 and wait for the count-th capture to be complete on disk."""
-        before = os.stat(self.png).st_mtime_ns if os.path.exists(self.png) else None
-        v.key("F4")
-        v.wait_until(lambda: v.stdout().count(CAPTURING) == count, what="capture %d" % count)
-        v.wait_until(lambda: os.path.exists(self.png) and os.stat(self.png).st_mtime_ns != before, timeout=60,
-                     what="the PNG")
-
-    def test_colour_and_capture(self):
-        with Viewer([self.path]) as v:  # the viewer checks on exit that pair.xyz is unchanged
+    def test_colour_captures_before_and_after_a_drop_and_unwritable_images(self):
+        other = os.path.join(self.dir, "other.xyz")
+        shutil.copy(self.path, other)
+        with Viewer([self.path]) as v:  # the viewer checks on exit that the inputs are unchanged
             self.start(v)
             self.choose(v, "#3366cc")
             v.wait_until(lambda: v.screenshot().pixel(5, 500) == BLUE, what="the new background")
@@ -104,24 +76,25 @@ class Capture(ScratchTest):
 
             geometry, screen = v.geometry(), v.screenshot()
             # F4 acts on its release only.
-            v.key_down("F4")
+            v.key("F4", action="keydown")
             time.sleep(0.3)  # shorter than the X server's auto-repeat delay
             self.assertNotIn(CAPTURING, v.stdout())
             self.assertFalse(os.path.exists(self.png))
-            v.key_up("F4")
+            v.key("F4", action="keyup")
             v.wait_until(lambda: os.path.exists(self.png), timeout=60, what="the PNG")
             self.assertTrue(v.stdout().endswith(CAPTURING), v.stdout())  # and nothing else
-            self.assertEqual(png_header(self.png), (5000, 3000, 8, 2))  # opaque: RGB
-            self.assertEqual(sorted(os.listdir(self.dir)), ["pair.xyz", "pair.xyz.png"])
+            self.assertEqual(png_header(self.png), "PNG 5000 3000 8 srgb")  # opaque
+            self.assertEqual(sorted(os.listdir(self.dir)), ["other.xyz", "pair.xyz", "pair.xyz.png"])
 
             img = small_copy(self.png)
             self.assertTrue(near(img.pixel(2, 150), BLUE), img.pixel(2, 150))
             self.assertTrue(near(img.pixel(497, 297), BLUE))
             # Upright and in the window's view, at the 5:3 aspect.
             view = FittedView(ATOMS)
+            is_blue = lambda p: p[2] > 150 and p[0] < 90 and p[1] < 95  # nitrogen's, not the background's
             for atom, rows, colour in ((ATOMS[0], (20, 150), is_red), (ATOMS[1], (150, 300), is_blue)):
                 want = view.project(*atom[1:], width=500, height=300)
-                got = box_centre(img, rows[0], rows[1], BLUE)
+                got = box_centre(img, *rows)
                 self.assertAlmostEqual(got[0], want[0], delta=2)
                 self.assertAlmostEqual(got[1], want[1], delta=2)
                 self.assertTrue(colour(img.pixel(int(got[0]), int(got[1]))), img.pixel(int(got[0]), int(got[1])))
@@ -131,45 +104,39 @@ class Capture(ScratchTest):
             self.assertEqual(v.geometry(), geometry)
             v.wait_until(lambda: v.screenshot().rgb == screen.rgb, what="the same picture after the capture")
 
-            # A second capture replaces the file, now with a translucent background.
+            # After a drop, a second capture replaces the file under the start-up
+            # name, now with a translucent background.
+            self.assertTrue(v.drop([other]))
+            v.wait_until(lambda: v.stdout().count("New molecule: ") == 3, what="the drop")
             self.choose(v, "#3366cc", alpha=128)
-            self.capture(v, 2)
-            self.assertEqual(png_header(self.png), (5000, 3000, 8, 6))  # RGBA
+            before = os.stat(self.png).st_mtime_ns
+            v.key("F4")
+            v.wait_until(lambda: v.stdout().count(CAPTURING) == 2, what="capture 2")
+            v.wait_until(lambda: os.stat(self.png).st_mtime_ns != before, timeout=60, what="the second PNG")
+            self.assertEqual(png_header(self.png), "PNG 5000 3000 8 srgba")
             self.assertEqual(rgba_at(self.png, 10, 10), BLUE + (128,))
             o = view.project(*ATOMS[0][1:], width=500, height=300)
             self.assertTrue(is_red(small_copy(self.png).pixel(int(o[0]), int(o[1]))))
-            self.assertEqual(sorted(os.listdir(self.dir)), ["pair.xyz", "pair.xyz.png"])
+            self.assertEqual(sorted(os.listdir(self.dir)), ["other.xyz", "pair.xyz", "pair.xyz.png"])
 
-    def test_unwritable_image_is_reported_and_the_viewer_carries_on(self):
-        os.mkdir(self.png)  # a folder where the image should go: no one can write it
-        with Viewer([self.path]) as v:
-            self.start(v)
+            # A folder where the image should go, then a folder without write
+            # permission (which does not stop root): reported, and the viewer carries on.
+            os.remove(self.png)
+            os.mkdir(self.png)
             v.key("F4")
             v.wait_for_log("Could not save the image " + self.png)
             self.assertRegex(v.stdout(), re.escape(CAPTURING + "Could not save the image " + self.png) + r": .+\n$")
-            self.assertEqual(os.listdir(self.png), [])
+            os.rmdir(self.png)  # empty, and nothing left beside it
+            self.assertEqual(sorted(os.listdir(self.dir)), ["other.xyz", "pair.xyz"])
             v.key("c")
             v.wait_for_log("N2 ")
-            if os.geteuid() != 0:  # permissions do not stop root
-                os.rmdir(self.png)
+            if os.geteuid() != 0:
                 os.chmod(self.dir, 0o555)
                 v.key("F4")
                 v.wait_until(lambda: v.stdout().count("Could not save the image") == 2, timeout=60,
                              what="the second report")
+                self.assertEqual(sorted(os.listdir(self.dir)), ["other.xyz", "pair.xyz"])
             self.assertIsNone(v.proc.poll())
-        self.assertEqual(sorted(os.listdir(self.dir)), ["pair.xyz"] + ([] if os.geteuid() != 0 else ["pair.xyz.png"]))
-
-    def test_capture_uses_the_start_up_name_after_a_drop(self):
-        other = os.path.join(self.dir, "other.xyz")
-        shutil.copy(self.path, other)
-        with Viewer([self.path]) as v:
-            self.start(v)
-            self.assertTrue(v.drop([other]))
-            v.wait_until(lambda: v.stdout().count("New molecule: ") == 3, what="the drop")
-            self.capture(v, 1)
-        self.assertFalse(os.path.exists(other + ".png"))
-        self.assertEqual(png_header(self.png)[:2], (5000, 3000))
-
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)

@@ -1,6 +1,5 @@
-"""Key commands: stepping through structures, the coordinate listing, keys
-pressed while nothing is loaded, and releases that reach the toolkit. (Styles
-and H: test_display.)"""
+"""Key commands: stepping through structures, the coordinate listing, keys pressed while nothing is
+loaded, and releases that reach the toolkit. (Styles and H: test_display.)"""
 
 import os
 import time
@@ -10,13 +9,11 @@ from harness import BENZENE, FittedView, ScratchTest, Viewer, f32, read_xyz
 
 HEADER = "Cartesian coordinates of atoms for the current structure:\n"
 
-
 def cpu_seconds(pid):
     """User and system time the process has used so far."""
     with open("/proc/%d/stat" % pid) as f:
         fields = f.read().rsplit(")", 1)[1].split()
     return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
-
 
 class Keys(ScratchTest):
 
@@ -43,18 +40,9 @@ class Keys(ScratchTest):
                 v.settled(expected)
             self.assertEqual(v.stdout().count("New molecule: "), 3)  # stepping loads nothing
 
-    def test_c_lists_the_coordinates_of_the_current_structure(self):
+    def test_keys_with_nothing_loaded_an_idle_window_the_listing_and_escape(self):
         expected = HEADER + "".join("%s%d %.6f %.6f %.6f\n" % (s, i + 1, f32(x), f32(y), f32(z))
                                     for i, (s, x, y, z) in enumerate(read_xyz(BENZENE)))
-        with Viewer([BENZENE]) as v:
-            v.wait_for_log("New molecule: ")
-            v.key("c")
-            v.wait_for_log("H12 ")
-            out = v.stdout()
-            self.assertEqual(out[out.index(HEADER):], expected)
-            self.assertIn("C1 1.209837 0.698500 0.000000\n", out)
-
-    def test_keys_and_clicks_with_nothing_loaded(self):
         with Viewer([self.write("notes.txt", "nothing to read here\n")]) as v:
             v.wait_for_log("No molecules could be found!\n")
             before, picture = v.stdout(), v.settled().rgb
@@ -71,23 +59,21 @@ class Keys(ScratchTest):
             v.wait_for_log("New molecule: ")
             # Outside every atom and bond of a fit that includes hydrogens.
             v.wait_until(lambda: v.screenshot().pixel(x, y + 20) != (0, 0, 0), what="benzene without hydrogens")
-            v.key("c")
-            v.wait_for_log("H12 ")
-            self.assertEqual(v.stdout().count(HEADER), 1)
-
-    def test_an_idle_window_draws_nothing_and_escape_reaches_the_toolkit(self):
-        with Viewer([BENZENE]) as v:
-            v.wait_for_log("New molecule: ")
             v.settled()
             # Frames come on demand only: a window that keeps redrawing burns a core.
             before = cpu_seconds(v.proc.pid)
             time.sleep(1.5)
             self.assertLess(cpu_seconds(v.proc.pid) - before, 0.15)
+            # C lists the current structure, hidden hydrogens included.
+            v.key("c")
+            v.wait_for_log("H12 ")
+            out = v.stdout()
+            self.assertEqual(out[out.index(HEADER):], expected)
+            self.assertIn("C1 1.209837 0.698500 0.000000\n", out)
             # Releases other than F3 and F4 reach the toolkit: Escape closes.
-            v.key_down("Escape")
-            v.key_up("Escape")
+            v.key("Escape", action="keydown")
+            v.key("Escape", action="keyup")
             self.assertEqual(v.wait_exit(), 0)
-
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)

@@ -1,7 +1,7 @@
-// Display styles, highlight, hydrogen setting and the overlay line, driven
-// through MolApplet without a window.
+// Display styles, highlight, hydrogen setting and the overlay line, driven through MolApplet without a window.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -10,6 +10,7 @@
 
 #include "app/molapp.h"
 #include "test_renderer_gl.h"
+#include "view/rendering.h"
 #include "view/scenemanager.h"
 #include "view/text.h"
 
@@ -38,32 +39,30 @@ protected:
   }
   vl::Molecule& current() { return *app.molecules()[static_cast<size_t>(app.currentMolecule())]; }
   void key(vl::EKey k) { app.keyPressEvent(0, k); }
-  // Steps the style up until it is the one wanted.
-  void style(int s)
+  // The x and y ranges of what is drawn.
+  std::pair<vl::fvec3, vl::fvec3> bounds()
   {
-    for (int i = 0; i < 4 && app.currentStyle() != s; ++i)
-      key(vl::Key_Up);
-    ASSERT_EQ(app.currentStyle(), s);
+    vl::fvec3 lo, hi;
+    EXPECT_TRUE(app.sceneManager()->bounds(lo, hi));
+    return {lo, hi};
   }
 
   MolApplet app;
 };
 
-TEST_F(DisplayTest, UpAndDownStepTheStylesAndBallAndStickRadiiComeBack)
+TEST_F(DisplayTest, StylesRadiiHighlightAndHiddenHydrogens)
 {
   load(kWaterTwoFrames);
   vl::Molecule& m = current();
   vl::Atom* o = m.atom(0);
   const float ball = o->radius(), bond = m.bond(0)->radius();
   EXPECT_NEAR(bond, 0.0795349, 5e-8); // follows the smaller ball, hydrogen's
-  const struct {
-    vl::EKey key;
-    vl::EMoleculeStyle style;
-    float oxygen, bond; // radii; 0: as in ball-and-stick
-  } steps[] = {{vl::Key_Up, vl::MS_Sticks, 0, 0.1f},      {vl::Key_Up, vl::MS_AtomsOnly, 1.52f, 0.1f},
-               {vl::Key_Up, vl::MS_Wireframe, 1.52f, 0.1f}, {vl::Key_Up, vl::MS_BallAndStick, 0, 0},
-               {vl::Key_Down, vl::MS_Wireframe, 0, 0},      {vl::Key_Down, vl::MS_AtomsOnly, 1.52f, 0},
-               {vl::Key_Down, vl::MS_Sticks, 1.52f, 0.1f},  {vl::Key_Down, vl::MS_BallAndStick, 0, 0}};
+  // (key, style, oxygen and bond radii; 0: as in ball-and-stick)
+  const struct { vl::EKey key; vl::EMoleculeStyle style; float oxygen, bond; } steps[] = {
+      {vl::Key_Up, vl::MS_Sticks, 0, 0.1f},        {vl::Key_Up, vl::MS_AtomsOnly, 1.52f, 0.1f},
+      {vl::Key_Up, vl::MS_Wireframe, 1.52f, 0.1f}, {vl::Key_Up, vl::MS_BallAndStick, 0, 0},
+      {vl::Key_Down, vl::MS_Wireframe, 0, 0},      {vl::Key_Down, vl::MS_AtomsOnly, 1.52f, 0},
+      {vl::Key_Down, vl::MS_Sticks, 1.52f, 0.1f},  {vl::Key_Down, vl::MS_BallAndStick, 0, 0}};
   for (const auto& s : steps) {
     key(s.key);
     SCOPED_TRACE(testing::Message() << "style " << s.style);
@@ -71,37 +70,29 @@ TEST_F(DisplayTest, UpAndDownStepTheStylesAndBallAndStickRadiiComeBack)
     EXPECT_EQ(o->radius(), s.oxygen ? s.oxygen : ball);
     EXPECT_EQ(m.bond(0)->radius(), s.bond ? s.bond : bond);
     // What is drawn follows: the oxygen ball (wireframe: the line ends).
-    vl::fvec3 lo, hi;
-    ASSERT_TRUE(app.sceneManager()->bounds(lo, hi));
-    EXPECT_FLOAT_EQ(lo.x, s.style == vl::MS_Wireframe ? 5.0f : s.style == vl::MS_Sticks ? 5.0f - 0.1f : 5.0f - o->radius());
+    EXPECT_FLOAT_EQ(bounds().first.x, s.style == vl::MS_Wireframe ? 5.0f
+                                      : s.style == vl::MS_Sticks  ? 5.0f - 0.1f
+                                                                  : 5.0f - o->radius());
   }
   key(vl::Key_Down);
   EXPECT_EQ(m.lineWidth(), 2.0f);
   EXPECT_TRUE(m.smoothLines());
-}
+  key(vl::Key_Up);
 
-TEST_F(DisplayTest, HighlightAndHiddenHydrogensHoldInEveryStyleAndStructure)
-{
-  load(kWaterTwoFrames);
-  vl::Molecule& m = current();
+  // The highlight and hidden hydrogens hold in every style and structure.
   app.selectAtom(m.atom(0));
   app.selectAtom(m.atom(1));
   key(vl::Key_H);
-  for (int s : {2, 3, 0, 1}) {
-    style(s);
-    SCOPED_TRACE(testing::Message() << "style " << s);
-    EXPECT_EQ(m.atom(0)->color(), kHighlight);
-    EXPECT_EQ(m.atom(1)->color(), kHighlight);
+  for (int s = 0; s < 4; ++s, key(vl::Key_Up)) { // every style, back to ball-and-stick
+    SCOPED_TRACE(testing::Message() << "style " << app.currentStyle());
+    EXPECT_TRUE(m.atom(0)->color() == kHighlight && m.atom(1)->color() == kHighlight);
     EXPECT_EQ(m.atom(2)->color(), vl::atomInfo(vl::AT_Hydrogen).cpkColor());
-    EXPECT_TRUE(m.atom(0)->visible());
-    EXPECT_FALSE(m.atom(1)->visible());
-    EXPECT_FALSE(m.atom(2)->visible());
+    EXPECT_TRUE(m.atom(0)->visible() && !m.atom(1)->visible() && !m.atom(2)->visible());
   }
   // Ball-and-stick: only the oxygen ball is drawn.
-  vl::fvec3 lo, hi;
-  ASSERT_TRUE(app.sceneManager()->bounds(lo, hi));
-  EXPECT_FLOAT_EQ(hi.y, 0.30f);
-  EXPECT_FLOAT_EQ(lo.x, 5.0f - 0.30f);
+  EXPECT_EQ(m.moleculeStyle(), vl::MS_BallAndStick);
+  EXPECT_FLOAT_EQ(bounds().second.y, 0.30f);
+  EXPECT_FLOAT_EQ(bounds().first.x, 5.0f - 0.30f);
 
   app.clearSelection();
   app.updateMolecule();
@@ -111,30 +102,63 @@ TEST_F(DisplayTest, HighlightAndHiddenHydrogensHoldInEveryStyleAndStructure)
   key(vl::Key_Left);
   EXPECT_EQ(app.currentMolecule(), 0);
   EXPECT_FALSE(current().atom(1)->visible());
-  ASSERT_TRUE(app.sceneManager()->bounds(lo, hi));
-  EXPECT_FLOAT_EQ(hi.x, 0.30f);
+  EXPECT_FLOAT_EQ(bounds().second.x, 0.30f);
   key(vl::Key_H);
   EXPECT_TRUE(current().atom(1)->visible());
 }
 
-TEST_F(DisplayTest, OverlayLineCountsStructures)
+TEST_F(DisplayTest, OverlayLineIsDrawnAndCountsStructures)
 {
   vl::fvec3 lo, hi;
   app.updateMolecule(); // nothing loaded: nothing drawn
   app.updateText();
   EXPECT_FALSE(app.sceneManager()->bounds(lo, hi));
-  // The overlay text joins the scene in initEvent, whose font needs the Qt
-  // application.
-  if (!QGuiApplication::instance() && !orbisk_test::GLEnvironment::instance().problem().empty())
-    GTEST_SKIP() << "no Qt application: " << orbisk_test::GLEnvironment::instance().problem();
+  // The overlay text joins the scene in initEvent, whose font needs the Qt application.
+  auto& gl = orbisk_test::GLEnvironment::instance();
+  if (!QGuiApplication::instance() && !gl.problem().empty())
+    GTEST_SKIP() << "no Qt application: " << gl.problem();
   app.initEvent();
   ASSERT_EQ(app.sceneManager()->texts().size(), 1u);
   const vl::Text& text = *app.sceneManager()->texts().front();
+  EXPECT_FALSE(text.font()->path().empty()) << "VeraMono.ttf from the build tree's data directory";
+
+  // Drawn over the clear colour at a size other than the window's, as the capture does, in a context of
+  // its own: the overlay's painter leaves glyph caches on it, which must go while the X server is there.
+  if (gl.problem().empty()) {
+    QOpenGLContext context;
+    context.setFormat(gl.context()->format());
+    ASSERT_TRUE(context.create());
+    QOffscreenSurface surface;
+    surface.setFormat(context.format());
+    surface.create();
+    ASSERT_TRUE(context.makeCurrent(&surface));
+    app.rendering()->camera()->viewport()->setClearColor(vl::fvec4(0.0f, 0.0f, 1.0f, 1.0f));
+    {
+      orbisk_test::OffscreenTarget target(700, 90);
+      ASSERT_TRUE(target.valid());
+      target.begin(1, 0, 0);
+      app.rendering()->render(700, 90);
+      const QImage img = target.image();
+      int white = 0, whiteOutside = 0, blue = 0; // the text is centred, 5 pixels down
+      for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) {
+          const QColor c = img.pixelColor(x, y);
+          const bool isWhite = std::min({c.red(), c.green(), c.blue()}) > 200;
+          white += isWhite;
+          whiteOutside += isWhite && (x < 200 || x >= 500 || y < 5 || y > 25);
+          blue += c == QColor(0, 0, 255);
+        }
+      EXPECT_GT(white, 100);
+      EXPECT_EQ(whiteOutside, 0);
+      EXPECT_GT(blue, 700 * 90 * 9 / 10);
+    }
+    context.doneCurrent();
+    gl.makeCurrent();
+  }
 
   load("3\nwater\nO 0 0 0.117\nH 0 0.757 -0.467\nH 0 -0.757 -0.467\n");
   const std::string tail = ": use the arrow keys to change molecule and style";
   EXPECT_EQ(text.text(), current().moleculeName() + " (1/1)" + tail);
-
   load(kWaterTwoFrames);
   EXPECT_EQ(text.text(), current().moleculeName() + " (3/3)" + tail);
   key(vl::Key_Left);

@@ -1,8 +1,7 @@
 #pragma once
-// Off-screen OpenGL for tests and benchmarks: a Qt application, a 3.3 core
-// context on an offscreen surface, and framebuffer objects to draw into.
-// Mesa needs an X server for a desktop GL context, so without a usable
-// DISPLAY a private Xvfb is started (and dies with this process).
+// Off-screen OpenGL for tests and benchmarks: a Qt application, a 3.3 core context on an offscreen surface,
+// and framebuffer objects to draw into. Mesa needs an X server for a desktop GL context, so without a
+// usable DISPLAY a private Xvfb is started (and dies with this process).
 #include <QGuiApplication>
 #include <QImage>
 #include <QOffscreenSurface>
@@ -12,7 +11,6 @@
 #include <QSurfaceFormat>
 
 #include <csignal>
-#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -27,18 +25,16 @@ namespace orbisk_test {
 
 class GLEnvironment {
 public:
-  static GLEnvironment& instance()
-  {
-    static GLEnvironment env;
-    return env;
-  }
+  static GLEnvironment& instance() { static GLEnvironment env; return env; }
 
   // Empty when a context is ready, otherwise why not.
   const std::string& problem() const { return mProblem; }
-  QOpenGLContext* context() const { return mContext.get(); }
-  bool makeCurrent() { return mContext && mContext->makeCurrent(mSurface.get()); }
+  QOpenGLContext* context() const { return mContext; }
+  bool makeCurrent() { return mContext && mContext->makeCurrent(mSurface); }
 
 private:
+  // The Qt objects are never deleted: the destructor runs during static
+  // destruction, after parts of Qt are gone, and only stops the X server.
   GLEnvironment()
   {
     if (!QGuiApplication::instance()) {
@@ -47,35 +43,26 @@ private:
       static int argc = 1;
       static char name[] = "orbisk-gl-test";
       static char* argv[] = {name, nullptr};
-      mApp = std::make_unique<QGuiApplication>(argc, argv);
+      new QGuiApplication(argc, argv);
     }
     QSurfaceFormat format;
-    format.setVersion(3, 3);
-    format.setProfile(QSurfaceFormat::CoreProfile);
-    format.setDepthBufferSize(24);
-    mContext = std::make_unique<QOpenGLContext>();
+    format.setVersion(3, 3), format.setProfile(QSurfaceFormat::CoreProfile), format.setDepthBufferSize(24);
+    mContext = new QOpenGLContext;
     mContext->setFormat(format);
     if (!mContext->create()) {
-      mProblem = "no OpenGL 3.3 context could be created";
-      mContext.reset();
+      mProblem = "no OpenGL 3.3 context could be created", mContext = nullptr;
       return;
     }
-    mSurface = std::make_unique<QOffscreenSurface>();
-    mSurface->setFormat(mContext->format());
-    mSurface->create();
-    if (!makeCurrent()) {
-      mProblem = "the OpenGL context cannot be made current";
-      mContext.reset();
-    }
+    mSurface = new QOffscreenSurface;
+    mSurface->setFormat(mContext->format()), mSurface->create();
+    if (!makeCurrent())
+      mProblem = "the OpenGL context cannot be made current", mContext = nullptr;
   }
 
-  // Runs during static destruction, after parts of Qt are gone: the Qt
-  // objects are left to the process exit, only the X server is stopped.
   ~GLEnvironment()
   {
     if (mContext)
       mContext->doneCurrent();
-    (void)mSurface.release(), (void)mContext.release(), (void)mApp.release();
     if (mXvfb > 0 && kill(mXvfb, SIGTERM) == 0)
       waitpid(mXvfb, nullptr, 0);
   }
@@ -87,57 +74,43 @@ private:
     if (platform && std::string(platform) != "xcb" && std::string(platform) != "offscreen")
       return true; // the caller chose something else; let Qt try it
     const char* display = std::getenv("DISPLAY");
+    const std::string number = display && display[0] == ':' ? display + 1 : "";
     struct stat st;
-    return display && display[0] == ':' &&
-           stat(("/tmp/.X11-unix/X" + std::string(display + 1).substr(0, std::string(display + 1).find('.'))).c_str(),
-                &st) == 0;
+    return !number.empty() && stat(("/tmp/.X11-unix/X" + number.substr(0, number.find('.'))).c_str(), &st) == 0;
   }
 
   bool startXvfb()
   {
     int fds[2];
     if (pipe(fds) != 0)
-      return fail("no DISPLAY and no pipe to start Xvfb");
-    pid_t pid = fork();
-    if (pid == 0) {
+      return mProblem = "no DISPLAY and no pipe to start Xvfb", false;
+    mXvfb = fork();
+    if (mXvfb == 0) {
       prctl(PR_SET_PDEATHSIG, SIGTERM);
       close(fds[0]);
       const int devnull = open("/dev/null", O_WRONLY);
       dup2(devnull, 1), dup2(devnull, 2);
-      std::string fd = std::to_string(fds[1]);
+      const std::string fd = std::to_string(fds[1]);
       execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "640x480x24", "-nolisten", "tcp",
              static_cast<char*>(nullptr));
       _exit(127);
     }
     close(fds[1]);
-    if (pid < 0) {
-      close(fds[0]);
-      return fail("no DISPLAY and Xvfb could not be started");
-    }
-    mXvfb = pid;
-    std::string number;
-    char c;
-    while (read(fds[0], &c, 1) == 1 && c != '\n')
+    std::string number; // Xvfb writes its display number once it listens
+    for (char c; mXvfb > 0 && read(fds[0], &c, 1) == 1 && c != '\n';)
       number += c;
     close(fds[0]);
     if (number.empty())
-      return fail("no DISPLAY and Xvfb did not start (is it installed?)");
+      return mProblem = "no DISPLAY and Xvfb did not start (is it installed?)", false;
     setenv("DISPLAY", (":" + number).c_str(), 1);
     unsetenv("QT_QPA_PLATFORM");
     return true;
   }
 
-  bool fail(const char* why)
-  {
-    mProblem = why;
-    return false;
-  }
-
   std::string mProblem;
   pid_t mXvfb = -1;
-  std::unique_ptr<QGuiApplication> mApp;
-  std::unique_ptr<QOpenGLContext> mContext;
-  std::unique_ptr<QOffscreenSurface> mSurface;
+  QOpenGLContext* mContext = nullptr;
+  QOffscreenSurface* mSurface = nullptr;
 };
 
 // A colour + depth target of a fixed size, bound while drawing.
@@ -155,11 +128,8 @@ public:
   {
     mFbo->bind();
     auto* f = QOpenGLContext::currentContext()->extraFunctions();
-    f->glViewport(0, 0, mWidth, mHeight);
-    f->glClearColor(r, g, b, 1.0f);
-    f->glClearDepthf(1.0f);
-    f->glDepthMask(GL_TRUE);
-    f->glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    f->glViewport(0, 0, mWidth, mHeight), f->glClearColor(r, g, b, 1.0f), f->glClearDepthf(1.0f);
+    f->glDepthMask(GL_TRUE), f->glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   }
   // The picture, top row first.
   QImage image() const { return mFbo->toImage(true).convertToFormat(QImage::Format_RGB32); }

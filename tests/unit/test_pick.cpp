@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <sstream>
+#include <vector>
 
 #include "core/model/drawn.h"
 #include "core/model/pick.h"
@@ -21,23 +22,29 @@ struct Pair {
   vl::Atom* atom(fvec3 at, float radius)
   {
     auto a = vl::make_ref<vl::Atom>();
-    a->setCoordinates(at);
-    a->setRadius(radius);
+    a->setCoordinates(at), a->setRadius(radius);
     mol.addAtom(a);
     return a.get();
   }
   vl::Bond* bond(vl::Atom* p, vl::Atom* q, float radius)
   {
     auto n = vl::make_ref<vl::Bond>();
-    n->setAtom1(p);
-    n->setAtom2(q);
-    n->setRadius(radius);
+    n->setAtom1(p), n->setAtom2(q), n->setRadius(radius);
     mol.addBond(n);
     return n.get();
   }
   vl::PickResult down(float x, float y, const vl::PickOptions& opt = {}) const
   {
     return vl::pickFirst(mol, vl::Ray{fvec3(x, y, 10), fvec3(0, 0, -1)}, opt);
+  }
+  // What a ray down through each (x, y) meets first: an atom, a bond or nothing (nullptr).
+  struct Probe { float x, y; const void* first; };
+  void expect(std::initializer_list<Probe> probes, const vl::PickOptions& opt = {}) const
+  {
+    for (const Probe& p : probes) {
+      const vl::PickResult r = down(p.x, p.y, opt);
+      EXPECT_EQ(r.atom ? static_cast<const void*>(r.atom) : r.bond, p.first) << "at (" << p.x << ", " << p.y << ")";
+    }
   }
 };
 
@@ -48,81 +55,63 @@ TEST(Pick, SpheresAreHitAtTheirSurfaceAndTheNearestWins)
   Pair p(vl::MS_AtomsOnly);
   vl::Atom* far = p.atom(fvec3(0, 0, -3), 0.5f);
   vl::Atom* nearer = p.atom(fvec3(0, 0, 0), 0.5f);
-  vl::PickResult r = p.down(0, 0);
-  EXPECT_EQ(r.atom, nearer);
-  EXPECT_EQ(r.bond, nullptr);
+  const vl::PickResult r = p.down(0, 0);
+  EXPECT_TRUE(r.atom == nearer && r.bond == nullptr);
   EXPECT_FLOAT_EQ(r.distance, 9.5f);
 
   nearer->setRadius(0.1f); // the far, larger atom shows around the small one
-  EXPECT_EQ(p.down(0.3f, 0).atom, far);
-  EXPECT_FALSE(p.down(0.51f, 0).hit());
+  p.expect({{0.3f, 0, far}, {0.51f, 0, nullptr}});
   // A ray that starts inside a sphere does not see it; one pointing away, or nowhere, sees nothing.
-  EXPECT_EQ(vl::pickFirst(p.mol, vl::Ray{fvec3(0, 0, 0), fvec3(0, 0, -1)}).atom, far);
-  EXPECT_FALSE(vl::pickFirst(p.mol, vl::Ray{fvec3(0, 0, 10), fvec3(0, 0, 1)}).hit());
-  EXPECT_FALSE(vl::pickFirst(p.mol, vl::Ray{fvec3(0, 0, 10), fvec3(0, 0, 0)}).hit());
+  const struct { fvec3 from, direction; vl::Atom* first; } rays[] = {
+      {{0, 0, 0}, {0, 0, -1}, far}, {{0, 0, 10}, {0, 0, 1}, nullptr}, {{0, 0, 10}, {0, 0, 0}, nullptr}};
+  for (const auto& ray : rays)
+    EXPECT_EQ(vl::pickFirst(p.mol, vl::Ray{ray.from, ray.direction}).atom, ray.first);
 }
 
 TEST(Pick, BallAndStickBondsAreOpenCylindersThatHideWhatIsBehind)
 {
   Pair p(vl::MS_BallAndStick);
   vl::Atom* behind = p.atom(fvec3(0, 0, -2), 0.5f);
-  vl::PickResult r = p.down(0, 0);
-  EXPECT_EQ(r.bond, p.b);
-  EXPECT_EQ(r.atom, nullptr);
+  const vl::PickResult r = p.down(0, 0);
+  EXPECT_TRUE(r.bond == p.b && r.atom == nullptr);
   EXPECT_FLOAT_EQ(r.distance, 9.85f);
-  EXPECT_EQ(p.down(0, 0.14f).bond, p.b);
-  EXPECT_EQ(p.down(0, 0.16f).atom, behind); // beside the stick
-  EXPECT_EQ(p.down(0.95f, 0.1f).atom, p.a2);
-  EXPECT_FALSE(p.down(1.35f, 0).hit()); // the cylinder ends at the atom centres
+  // Beside the stick; the cylinder ends at the atom centres.
+  p.expect({{0, 0.14f, p.b}, {0, 0.16f, behind}, {0.95f, 0.1f, p.a2}, {1.35f, 0, nullptr}});
   p.mol.setMoleculeStyle(vl::MS_AtomsOnly);
-  EXPECT_EQ(p.down(0, 0).atom, behind); // space-filling draws no bonds
+  p.expect({{0, 0, behind}}); // space-filling draws no bonds
   p.mol.setMoleculeStyle(vl::MS_BallAndStick);
 
   // Hidden atoms take their bonds with them; hidden bonds, bonds without
   // radius, atoms without a place are skipped as the renderer skips them.
   p.a2->setVisible(false);
-  EXPECT_EQ(p.down(0, 0).atom, behind);
-  EXPECT_FALSE(p.down(1, 0).hit());
-  p.a2->setVisible(true);
-  p.b->setVisible(false);
-  EXPECT_EQ(p.down(0, 0).atom, behind);
-  p.b->setVisible(true);
-  p.b->setRadius(0.0f);
-  EXPECT_EQ(p.down(0, 0).atom, behind);
-  p.b->setRadius(0.15f);
-  behind->setCoordinates(fvec3(std::nanf(""), 0, -2));
+  p.expect({{0, 0, behind}, {1, 0, nullptr}});
+  p.a2->setVisible(true), p.b->setVisible(false);
+  p.expect({{0, 0, behind}});
+  p.b->setVisible(true), p.b->setRadius(0.0f);
+  p.expect({{0, 0, behind}});
+  p.b->setRadius(0.15f), behind->setCoordinates(fvec3(std::nanf(""), 0, -2));
   p.bond(p.a1, p.atom(fvec3(-1, 0, 0), 0.0f), 0.5f); // zero length
-  EXPECT_FALSE(p.down(0, 0.2f).hit());
-  EXPECT_FALSE(p.down(-1, 0.45f).hit());
+  p.expect({{0, 0.2f, nullptr}, {-1, 0.45f, nullptr}});
 }
 
 TEST(Pick, SticksHaveCappedCylindersWhoseJointsBelongToTheAtoms)
 {
   Pair p(vl::MS_Sticks);
   p.b->setRadius(0.1f);
-  EXPECT_EQ(p.down(0, 0).bond, p.b);
-  // The joint: the cap and the first stick radius of each end.
-  EXPECT_EQ(p.down(-1, 0).atom, p.a1);
-  EXPECT_EQ(p.down(-0.92f, 0.05f).atom, p.a1);
-  EXPECT_EQ(p.down(-1.08f, 0).atom, p.a1);
-  EXPECT_EQ(p.down(0.93f, 0).atom, p.a2);
-  EXPECT_EQ(p.down(-0.85f, 0).bond, p.b);
-  // Atom radii are not drawn in sticks.
-  EXPECT_FALSE(p.down(-1.15f, 0).hit());
-  EXPECT_FALSE(p.down(-1, 0.2f).hit());
+  // The joint: the cap and the first stick radius of each end; atom radii are not drawn in sticks.
+  p.expect({{0, 0, p.b}, {-1, 0, p.a1}, {-0.92f, 0.05f, p.a1}, {-1.08f, 0, p.a1}, {0.93f, 0, p.a2},
+            {-0.85f, 0, p.b}, {-1.15f, 0, nullptr}, {-1, 0.2f, nullptr}});
 
   // Looking down the stick, the cap in front is met first.
-  vl::PickResult r = vl::pickFirst(p.mol, vl::Ray{fvec3(-5, 0.02f, 0), fvec3(1, 0, 0)});
+  const vl::PickResult r = vl::pickFirst(p.mol, vl::Ray{fvec3(-5, 0.02f, 0), fvec3(1, 0, 0)});
   EXPECT_EQ(r.atom, p.a1);
   EXPECT_NEAR(r.distance, 4 - 0.098f, 1e-4);
 
   // An atom without a drawn bond is a ball of the first stick's radius.
   vl::Atom* lone = p.atom(fvec3(5, 0, 0), 0.5f);
-  EXPECT_EQ(p.down(5, 0.09f).atom, lone);
-  EXPECT_FALSE(p.down(5, 0.15f).hit());
+  p.expect({{5, 0.09f, lone}, {5, 0.15f, nullptr}});
   p.b->setVisible(false);
-  EXPECT_EQ(p.down(-1, 0.09f).atom, p.a1); // its atoms are lone now
-  EXPECT_FALSE(p.down(0, 0).hit());
+  p.expect({{-1, 0.09f, p.a1}, {0, 0, nullptr}}); // its atoms are lone now
 }
 
 TEST(Pick, WireframeAtomsHaveAScreenSizedToleranceAndLinesAreNoHits)
@@ -130,29 +119,26 @@ TEST(Pick, WireframeAtomsHaveAScreenSizedToleranceAndLinesAreNoHits)
   Pair p(vl::MS_Wireframe);
   vl::PickOptions opt;
   opt.wireframeRadiusPerDistance = 0.01f; // 10 units away: 0.1
-  EXPECT_EQ(p.down(-1, 0.09f, opt).atom, p.a1);
-  EXPECT_FALSE(p.down(-1, 0.11f, opt).hit());
-  EXPECT_FALSE(p.down(0, 0, opt).hit()); // the line between them
-  EXPECT_FALSE(p.down(-1, 0).hit());     // no tolerance, nothing to hit
+  // Between the atoms lies only the line; without a tolerance there is nothing to hit.
+  p.expect({{-1, 0.09f, p.a1}, {-1, 0.11f, nullptr}, {0, 0, nullptr}}, opt);
+  p.expect({{-1, 0, nullptr}});
 
   // The tolerance grows with distance: the same offset hits a farther atom.
   vl::Atom* far = p.atom(fvec3(3, 0, -20), 0.3f);
-  EXPECT_EQ(p.down(3, 0.25f, opt).atom, far);
-  opt.wireframeRadius = 0.2f;
-  opt.wireframeRadiusPerDistance = 0;
-  EXPECT_FALSE(p.down(3, 0.25f, opt).hit());
-  // Overlapping tolerances: the atom nearer the viewer comes first.
+  p.expect({{3, 0.25f, far}}, opt);
+  opt.wireframeRadius = 0.2f, opt.wireframeRadiusPerDistance = 0;
+  p.expect({{3, 0.25f, nullptr}}, opt);
+  // Overlapping tolerances: the atom nearer the viewer comes first, unless hidden.
   vl::Atom* front = p.atom(fvec3(3, 0.1f, 5), 0.3f);
-  EXPECT_EQ(p.down(3, 0.05f, opt).atom, front);
+  p.expect({{3, 0.05f, front}}, opt);
   front->setVisible(false);
-  EXPECT_EQ(p.down(3, 0.05f, opt).atom, far);
+  p.expect({{3, 0.05f, far}}, opt);
   // Behind the ray's origin nothing counts.
   p.atom(fvec3(-3, 0, 11), 0.3f);
-  EXPECT_FALSE(p.down(-3, 0, opt).hit());
+  p.expect({{-3, 0, nullptr}}, opt);
 }
 
-// What each style draws, named: bonds (as lines or cylinders), balls with
-// their radii, crosses.
+// What each style draws, named: bonds (as lines or cylinders), balls with their radii, crosses.
 TEST(Drawn, EachStyleDrawsItsOwnSet)
 {
   Pair p(vl::MS_AtomsOnly); // a1 C(-1) 0.3, a2 (1) 0.3, bond 0.15
@@ -167,7 +153,17 @@ TEST(Drawn, EachStyleDrawsItsOwnSet)
   const auto name = [&](const vl::Atom* a) {
     return a == p.a1 ? "a1" : a == p.a2 ? "a2" : a == lone ? "lone" : a == flat ? "flat" : "?";
   };
-  const auto describe = [&] {
+  const struct { vl::EMoleculeStyle style; bool bondVisible; const char* drawn; } cases[] = {
+      {vl::MS_AtomsOnly, true, "cylinders: | balls: a1@0.3 a2@0.3 lone@0.2 | crosses:"},
+      {vl::MS_BallAndStick, true, "cylinders: b | balls: a1@0.3 a2@0.3 lone@0.2 | crosses:"},
+      {vl::MS_Sticks, true, "capped: b | balls: lone@0.15 flat@0.15 | crosses:"},
+      {vl::MS_Sticks, false, "capped: | balls: a1@0.1 a2@0.1 lone@0.1 flat@0.1 | crosses:"},
+      {vl::MS_Wireframe, true, "lines: b thin | balls: | crosses: flat"},
+      {vl::MS_Wireframe, false, "lines: thin | balls: | crosses: a1 flat"},
+  };
+  for (const auto& c : cases) {
+    p.mol.setMoleculeStyle(c.style);
+    p.b->setVisible(c.bondVisible);
     const vl::DrawnParts d = vl::drawnParts(p.mol);
     std::ostringstream s;
     s << (d.bondsAsLines ? "lines" : d.roundCaps ? "capped" : "cylinders") << ":";
@@ -179,23 +175,6 @@ TEST(Drawn, EachStyleDrawsItsOwnSet)
     s << " | crosses:";
     for (const vl::Atom* a : d.crosses)
       s << " " << name(a);
-    return s.str();
-  };
-  const struct {
-    vl::EMoleculeStyle style;
-    bool bondVisible;
-    const char* drawn;
-  } cases[] = {
-      {vl::MS_AtomsOnly, true, "cylinders: | balls: a1@0.3 a2@0.3 lone@0.2 | crosses:"},
-      {vl::MS_BallAndStick, true, "cylinders: b | balls: a1@0.3 a2@0.3 lone@0.2 | crosses:"},
-      {vl::MS_Sticks, true, "capped: b | balls: lone@0.15 flat@0.15 | crosses:"},
-      {vl::MS_Sticks, false, "capped: | balls: a1@0.1 a2@0.1 lone@0.1 flat@0.1 | crosses:"},
-      {vl::MS_Wireframe, true, "lines: b thin | balls: | crosses: flat"},
-      {vl::MS_Wireframe, false, "lines: thin | balls: | crosses: a1 flat"},
-  };
-  for (const auto& c : cases) {
-    p.mol.setMoleculeStyle(c.style);
-    p.b->setVisible(c.bondVisible);
-    EXPECT_EQ(describe(), c.drawn) << "style " << c.style << ", bond visible " << c.bondVisible;
+    EXPECT_EQ(s.str(), c.drawn) << "style " << c.style << ", bond visible " << c.bondVisible;
   }
 }
