@@ -16,7 +16,10 @@ const FileFormat* writerNamed(const std::string& name)
   return nullptr;
 }
 
-void printError(const std::string& text) { std::fputs(text.c_str(), stderr); }
+void printError(const std::string& text)
+{
+  std::fputs(text.c_str(), stderr);
+}
 
 } // namespace
 

@@ -2,9 +2,9 @@
 #include <string>
 
 #include "core/formats/fieldreader.h"
+#include "core/formats/format.h"
 #include "core/formats/linereader.h"
 #include "core/formats/qcout.h"
-#include "core/formats/format.h"
 
 namespace {
 
@@ -53,6 +53,9 @@ int ReadCfourLogFile(const std::string& file, int /*ftype*/, StructureList& stru
 } // namespace
 
 extern const FileFormat kCfourFormat;
-const FileFormat kCfourFormat = ContentFormat(FT_Cfour, "CFOUR log", {
-    {{"* CFOUR Coupled-Cluster techniques for Computational Chemistry *"}},
-}, ReadCfourLogFile);
+const FileFormat kCfourFormat =
+    ContentFormat(FT_Cfour, "CFOUR log",
+                  {
+                      {{"* CFOUR Coupled-Cluster techniques for Computational Chemistry *"}},
+                  },
+                  ReadCfourLogFile);

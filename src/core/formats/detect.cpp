@@ -80,7 +80,10 @@ Detection DetectFormat(const std::string& file)
   }
 }
 
-int CheckFileType(std::string file) { return DetectFormat(file).code; }
+int CheckFileType(std::string file)
+{
+  return DetectFormat(file).code;
+}
 
 bool ends_with(const std::string& value, const std::string& ending)
 {

@@ -15,7 +15,10 @@ locale_t classicLocale()
   return c;
 }
 
-inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
+inline bool isDigit(char c)
+{
+  return c >= '0' && c <= '9';
+}
 
 } // namespace
 
@@ -51,8 +54,7 @@ bool FieldReader::read(std::string& word)
   return true;
 }
 
-template <class T>
-bool FieldReader::readInteger(T& value)
+template <class T> bool FieldReader::readInteger(T& value)
 {
   if (!skipSpace())
     return false;
@@ -65,7 +67,8 @@ bool FieldReader::readInteger(T& value)
   size_t digitsStart = p;
   // Accumulate as the magnitude in unsigned arithmetic to detect overflow.
   using U = unsigned long long;
-  const U limit = negative ? static_cast<U>(std::numeric_limits<T>::max()) + 1 : static_cast<U>(std::numeric_limits<T>::max());
+  const U limit =
+      negative ? static_cast<U>(std::numeric_limits<T>::max()) + 1 : static_cast<U>(std::numeric_limits<T>::max());
   U magnitude = 0;
   bool overflow = false;
   while (p < mText.size() && isDigit(mText[p])) {
@@ -96,8 +99,7 @@ bool FieldReader::readInteger(T& value)
   return true;
 }
 
-template <class T>
-bool FieldReader::readReal(T& value)
+template <class T> bool FieldReader::readReal(T& value)
 {
   if (!skipSpace())
     return false;
@@ -164,7 +166,19 @@ bool FieldReader::readReal(T& value)
   return true;
 }
 
-bool FieldReader::read(int& value) { return readInteger(value); }
-bool FieldReader::read(long long& value) { return readInteger(value); }
-bool FieldReader::read(float& value) { return readReal(value); }
-bool FieldReader::read(double& value) { return readReal(value); }
+bool FieldReader::read(int& value)
+{
+  return readInteger(value);
+}
+bool FieldReader::read(long long& value)
+{
+  return readInteger(value);
+}
+bool FieldReader::read(float& value)
+{
+  return readReal(value);
+}
+bool FieldReader::read(double& value)
+{
+  return readReal(value);
+}

@@ -17,8 +17,7 @@ public:
   bool read(float& value);
   bool read(double& value);
 
-  template <class T>
-  FieldReader& operator>>(T& value)
+  template <class T> FieldReader& operator>>(T& value)
   {
     read(value);
     return *this;
@@ -29,10 +28,8 @@ public:
 
 private:
   bool skipSpace();
-  template <class T>
-  bool readInteger(T& value);
-  template <class T>
-  bool readReal(T& value);
+  template <class T> bool readInteger(T& value);
+  template <class T> bool readReal(T& value);
 
   std::string_view mText;
   size_t mPos = 0;

@@ -2,9 +2,9 @@
 #include <string>
 
 #include "core/formats/fieldreader.h"
+#include "core/formats/format.h"
 #include "core/formats/linereader.h"
 #include "core/formats/qcout.h"
-#include "core/formats/format.h"
 
 namespace {
 
@@ -55,8 +55,11 @@ int ReadGamessFile(const std::string& file, int /*ftype*/, StructureList& struct
 } // namespace
 
 extern const FileFormat kGamessFormat;
-const FileFormat kGamessFormat = ContentFormat(FT_Gamess, "GAMESS output", {
-    {{"COORDINATES OF ALL ATOMS ARE (ANGS)", " ATOM      ATOMIC                      COORDINATES (BOHR)"}},
-    {{"  ATOM   CHARGE       X              Y              Z",
-      "           CHARGE         X                   Y                   Z"}},
-}, ReadGamessFile);
+const FileFormat kGamessFormat = ContentFormat(
+    FT_Gamess, "GAMESS output",
+    {
+        {{"COORDINATES OF ALL ATOMS ARE (ANGS)", " ATOM      ATOMIC                      COORDINATES (BOHR)"}},
+        {{"  ATOM   CHARGE       X              Y              Z",
+          "           CHARGE         X                   Y                   Z"}},
+    },
+    ReadGamessFile);

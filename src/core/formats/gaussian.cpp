@@ -2,11 +2,11 @@
 // selector picks the family: 0 input and Z-matrix orientations, 1 standard.
 #include <string>
 
-#include "core/model/elements.h"
 #include "core/formats/fieldreader.h"
+#include "core/formats/format.h"
 #include "core/formats/linereader.h"
 #include "core/formats/qcout.h"
-#include "core/formats/format.h"
+#include "core/model/elements.h"
 
 namespace {
 
@@ -65,10 +65,13 @@ int readGaussian(const std::string& file, int /*ftype*/, StructureList& structur
 } // namespace
 
 extern const FileFormat kGaussianFormat;
-const FileFormat kGaussianFormat = ContentFormat(FT_Gaussian, "Gaussian output", {
-    // The two header lines of an orientation table, as two releases space them.
-    {{"Center     Atomic     Atomic              Coordinates (Angstroms)",
-      "Center     Atomic      Atomic             Coordinates (Angstroms)"}},
-    {{"Number     Number      Type              X           Y           Z",
-      "Number     Number       Type             X           Y           Z"}},
-}, readGaussian);
+const FileFormat kGaussianFormat =
+    ContentFormat(FT_Gaussian, "Gaussian output",
+                  {
+                      // The two header lines of an orientation table, as two releases space them.
+                      {{"Center     Atomic     Atomic              Coordinates (Angstroms)",
+                        "Center     Atomic      Atomic             Coordinates (Angstroms)"}},
+                      {{"Number     Number      Type              X           Y           Z",
+                        "Number     Number       Type             X           Y           Z"}},
+                  },
+                  readGaussian);

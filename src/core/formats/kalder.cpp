@@ -2,18 +2,18 @@
 #include <string>
 
 #include "core/formats/fieldreader.h"
+#include "core/formats/format.h"
 #include "core/formats/linereader.h"
 #include "core/formats/qcout.h"
-#include "core/formats/format.h"
 
 namespace {
 
 constexpr std::string_view kNumberedMarker = "Cartesian coordinates of all atoms";
 constexpr std::string_view kSymbolMarkers[] = {
-  "Cartesian coordinates (Angstroms, system of principal axes of rotation) of all atoms:",
-  "Cartesian coordinates (Angstroms, Z-matrix orientation) of all atoms:",
-  "Cartesian coordinates (Angstroms, system of principal axes of rotation) of real atoms:",
-  "Cartesian coordinates (Angstroms, Z-matrix orientation) of real atoms:",
+    "Cartesian coordinates (Angstroms, system of principal axes of rotation) of all atoms:",
+    "Cartesian coordinates (Angstroms, Z-matrix orientation) of all atoms:",
+    "Cartesian coordinates (Angstroms, system of principal axes of rotation) of real atoms:",
+    "Cartesian coordinates (Angstroms, Z-matrix orientation) of real atoms:",
 };
 // Every marker above contains this; most lines fail on it alone.
 constexpr std::string_view kCommonPart = "Cartesian coordinates ";
@@ -68,8 +68,10 @@ int ReadKalderFile(const std::string& file, int /*ftype*/, StructureList& struct
 } // namespace
 
 extern const FileFormat kKalderFormat;
-const FileFormat kKalderFormat = ContentFormat(FT_Kalder, "KALDER output", {
-    {{"Started on", "KALDER started at"}},
-    {{"Quorvane"}}, // the author signature in the program's header
-    {{"PID="}},
-}, ReadKalderFile);
+const FileFormat kKalderFormat = ContentFormat(FT_Kalder, "KALDER output",
+                                               {
+                                                   {{"Started on", "KALDER started at"}},
+                                                   {{"Quorvane"}}, // the author signature in the program's header
+                                                   {{"PID="}},
+                                               },
+                                               ReadKalderFile);

@@ -115,7 +115,13 @@ void writeV3000(textout::Output& out, const vl::Molecule& m, const std::vector<s
   if (!bonds.empty()) {
     out.line("M  V30 BEGIN BOND");
     for (size_t k = 0; k < bonds.size(); ++k)
-      out.text("M  V30 ").integer(static_cast<long long>(k + 1)).text(" 1 ").integer(bonds[k].first).ch(' ').integer(bonds[k].second).line();
+      out.text("M  V30 ")
+          .integer(static_cast<long long>(k + 1))
+          .text(" 1 ")
+          .integer(bonds[k].first)
+          .ch(' ')
+          .integer(bonds[k].second)
+          .line();
     out.line("M  V30 END BOND");
   }
   out.line("M  V30 END CTAB");
@@ -144,5 +150,5 @@ void WriteSdf(std::FILE* file, const StructureList& structures, const std::strin
 } // namespace
 
 extern const FileFormat kMdlFormat;
-const FileFormat kMdlFormat = NamedFormat(FT_MdlMol, "MDL Molfile/SD file", {".mol", ".sdf", ".mdl", ".sd"}, checkMdl, ReadMDLMolFile, "sdf",
-                                       WriteSdf);
+const FileFormat kMdlFormat = NamedFormat(FT_MdlMol, "MDL Molfile/SD file", {".mol", ".sdf", ".mdl", ".sd"}, checkMdl,
+                                          ReadMDLMolFile, "sdf", WriteSdf);

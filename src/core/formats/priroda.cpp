@@ -3,6 +3,8 @@
 #include "core/formats/format.h"
 
 extern const FileFormat kPrirodaFormat;
-const FileFormat kPrirodaFormat = ContentFormat(FT_Priroda, "Priroda output", {
-    {{"program  Priroda"}},
-}, nullptr);
+const FileFormat kPrirodaFormat = ContentFormat(FT_Priroda, "Priroda output",
+                                                {
+                                                    {{"program  Priroda"}},
+                                                },
+                                                nullptr);

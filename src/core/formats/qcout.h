@@ -35,7 +35,10 @@ int TruncateCharge(double charge);
 void AddAtom(vl::Molecule& molecule, float x, float y, float z, std::string name, vl::EAtomType type);
 
 // The log line a reader prints when it meets a coordinate table.
-inline void Announce(vl::Log& log, const char* message) { log.write(message); }
+inline void Announce(vl::Log& log, const char* message)
+{
+  log.write(message);
+}
 
 // Program outputs print every geometry as a table under a marker line.
 // `startsTable(line, in)` looks at each line: 0 when it starts no table;

@@ -6,9 +6,9 @@
 #include <stdexcept>
 #include <string>
 
+#include "core/formats/format.h"
 #include "core/formats/linereader.h"
 #include "core/formats/qcout.h"
-#include "core/formats/format.h"
 
 namespace {
 
@@ -16,7 +16,8 @@ constexpr std::string_view kCentreAssignments = "CENTRE ASSIGNMENTS";
 
 bool IsHeader(std::string_view line)
 {
-  return qcout::Contains(line, "MOL ORBITALS") && qcout::Contains(line, "PRIMITIVES") && qcout::Contains(line, "NUCLEI");
+  return qcout::Contains(line, "MOL ORBITALS") && qcout::Contains(line, "PRIMITIVES") &&
+         qcout::Contains(line, "NUCLEI");
 }
 
 // std::stof's results and exceptions, but always with the C locale: the
@@ -41,7 +42,10 @@ float ToFloat(const std::string& text)
 
 // A field by 0-based start and length; std::string::substr cuts it at the
 // line end and throws std::out_of_range when it starts past the end.
-float Field(const std::string& line, size_t start, size_t length) { return ToFloat(line.substr(start, length)); }
+float Field(const std::string& line, size_t start, size_t length)
+{
+  return ToFloat(line.substr(start, length));
+}
 
 int ReadWfnInpFile(const std::string& file, int /*ftype*/, StructureList& structures, vl::Log& log)
 {
@@ -75,7 +79,9 @@ int ReadWfnInpFile(const std::string& file, int /*ftype*/, StructureList& struct
 } // namespace
 
 extern const FileFormat kWfnFormat;
-const FileFormat kWfnFormat = ContentFormat(FT_Wfn, "WFN wave-function file", {
-    // The counts line right under the title.
-    {{"MOL ORBITALS", "PRIMITIVES", "NUCLEI"}, true, 2},
-}, ReadWfnInpFile);
+const FileFormat kWfnFormat = ContentFormat(FT_Wfn, "WFN wave-function file",
+                                            {
+                                                // The counts line right under the title.
+                                                {{"MOL ORBITALS", "PRIMITIVES", "NUCLEI"}, true, 2},
+                                            },
+                                            ReadWfnInpFile);

@@ -7,7 +7,10 @@ namespace vl {
 
 namespace {
 
-bool goodRadius(float r) { return std::isfinite(r) && r > 0.0f; }
+bool goodRadius(float r)
+{
+  return std::isfinite(r) && r > 0.0f;
+}
 
 // Sticks give an atom without a drawn bond a ball of the stick radius: that
 // of the first drawn bond, or this.
