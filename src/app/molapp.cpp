@@ -9,12 +9,12 @@
 #include <thread>
 
 #include "core/formats/loader.h"
+#include "core/model/log.h"
 #include "view/qt5widget.h"
 #include "view/rendering.h"
 #include "view/scenemanager.h"
 #include "view/text.h"
 #include "view/trackball.h"
-#include "core/model/log.h"
 
 struct MolApplet::Preload {
   std::string file;
@@ -69,9 +69,9 @@ void MolApplet::initEvent()
 
   // A root too long for the buffer falls back to the bare name, which the
   // font lookup then finds in the data directories.
-  const int n = orbisk_dir_env
-                    ? std::snprintf(fontPath, sizeof fontPath, "%s\\data\\font\\bitstream-vera\\VeraMono.ttf", orbisk_dir_env)
-                    : -1;
+  const int n = orbisk_dir_env ? std::snprintf(fontPath, sizeof fontPath,
+                                               "%s\\data\\font\\bitstream-vera\\VeraMono.ttf", orbisk_dir_env)
+                               : -1;
   if (n < 0 || n >= static_cast<int>(sizeof fontPath))
     std::snprintf(fontPath, sizeof fontPath, "%s", "VeraMono.ttf");
 
@@ -109,6 +109,7 @@ void MolApplet::loadFile(std::string file)
     updateMolecule();
   } else {
     vl::Log::print("No molecules could be found!\n");
+    showNothingLoaded(file, "no structures were found in it");
   }
 
   trackball()->adjustView(rendering(), vl::fvec3(0, 0, 1), vl::fvec3(0, 1, 0), 1.0f);
@@ -129,6 +130,14 @@ void MolApplet::fileDroppedEvent(const std::vector<vl::String>& files)
       mCurrentMolecule = static_cast<int>(mMolecules.size()) - 1;
       updateMolecule();
       trackball()->adjustView(rendering(), vl::fvec3(0, 0, 1), vl::fvec3(0, 1, 0), 1.0f);
+    } else {
+      showNothingLoaded(files.front().toStdString(), e.what());
     }
   }
+}
+
+void MolApplet::showNothingLoaded(const std::string& file, const std::string& why)
+{
+  if (mText)
+    mText->setText("Drop a file inside the window.\n" + file + ": " + why);
 }

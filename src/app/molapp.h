@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "view/applet.h"
 #include "core/model/molecule.h"
+#include "view/applet.h"
 
 namespace vl {
 class Text;
@@ -22,6 +22,8 @@ public:
 
   void initEvent() override;
   void mouseDownEvent(vl::EMouseButton bt, int x, int y) override;
+  void mouseMoveEvent(int x, int y) override;
+  void mouseUpEvent(vl::EMouseButton bt, int x, int y) override;
   void keyPressEvent(unsigned short ch, vl::EKey key) override;
   void keyReleaseEvent(unsigned short ch, vl::EKey key) override;
   void fileDroppedEvent(const std::vector<vl::String>& files) override;
@@ -33,6 +35,10 @@ public:
   void updateMolecule();
   void updateText();
   void captureCanvas();
+  // The background, and an overlay colour that stays readable on it.
+  void setBackground(const vl::fvec4& colour);
+  // A click: pick (left) or measure (right) at window pixel (x, y).
+  void clickEvent(vl::EMouseButton bt, int x, int y);
 
   void setInpFName(std::string name) { inp_fname = std::move(name); }
   std::string getInpFName() const { return inp_fname; }
@@ -41,6 +47,7 @@ public:
 
   // Read access for tests and the capture.
   const std::vector<vl::ref<vl::Molecule>>& molecules() const { return mMolecules; }
+  const vl::Text* overlayText() const { return mText.get(); }
   int currentMolecule() const { return mCurrentMolecule; }
   int currentStyle() const { return mCurrentStyle; }
 
@@ -65,6 +72,14 @@ private:
   vl::Atom* m_at2 = nullptr;
   vl::Atom* m_at3 = nullptr;
   vl::Atom* m_at4 = nullptr;
+  // A press acts on its release, unless it moved: then it was a trackball gesture.
+  struct Press {
+    vl::EMouseButton button = vl::NoButton;
+    int x = 0, y = 0;
+    bool moved = false;
+  } mPress;
+  // Shows "Drop a file" and, below it, why nothing was shown from the file.
+  void showNothingLoaded(const std::string& file, const std::string& why);
   struct Preload;
   std::unique_ptr<Preload> mPreload;
 };

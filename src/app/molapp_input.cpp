@@ -1,21 +1,23 @@
 // Keyboard, mouse and image capture of the viewer.
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <string>
 
 #include <QColor>
 #include <QColorDialog>
 
-#include "core/chemistry/geometry.h"
 #include "app/molapp.h"
+#include "core/chemistry/geometry.h"
+#include "core/model/log.h"
+#include "core/model/pick.h"
+#include "core/model/say.h"
 #include "view/capture.h"
 #include "view/qt5widget.h"
 #include "view/rendering.h"
 #include "view/scenemanager.h"
-#include "core/model/log.h"
-#include "core/model/pick.h"
-#include "core/model/say.h"
+#include "view/text.h"
 
 namespace {
 
@@ -24,6 +26,8 @@ constexpr double kRadToDeg = 57.29577951308232;
 constexpr float kWireframePickPixels = 4.0f;
 constexpr int kCaptureWidth = 5000;
 constexpr int kCaptureHeight = 3000;
+// A press that moves further than this (window pixels) before its release is a drag.
+constexpr int kClickSlopPixels = 4;
 
 } // namespace
 
@@ -121,9 +125,8 @@ void MolApplet::keyReleaseEvent(unsigned short ch, vl::EKey key)
     // Cancelled: the background stays as it was.
     if (!colour.isValid() || !rendering())
       return;
-    rendering()->camera()->viewport()->setClearColor(
-        vl::fvec4(static_cast<float>(colour.redF()), static_cast<float>(colour.greenF()),
-                  static_cast<float>(colour.blueF()), static_cast<float>(colour.alphaF())));
+    setBackground(vl::fvec4(static_cast<float>(colour.redF()), static_cast<float>(colour.greenF()),
+                            static_cast<float>(colour.blueF()), static_cast<float>(colour.alphaF())));
     if (openglContext())
       openglContext()->update();
     return;
@@ -136,6 +139,26 @@ void MolApplet::keyReleaseEvent(unsigned short ch, vl::EKey key)
 }
 
 void MolApplet::mouseDownEvent(vl::EMouseButton bt, int x, int y)
+{
+  mPress = {bt, x, y, false};
+}
+
+void MolApplet::mouseMoveEvent(int x, int y)
+{
+  if (mPress.button != vl::NoButton &&
+      (std::abs(x - mPress.x) > kClickSlopPixels || std::abs(y - mPress.y) > kClickSlopPixels))
+    mPress.moved = true;
+}
+
+void MolApplet::mouseUpEvent(vl::EMouseButton bt, int, int)
+{
+  const Press press = mPress;
+  mPress = {};
+  if (bt == press.button && !press.moved)
+    clickEvent(bt, press.x, press.y);
+}
+
+void MolApplet::clickEvent(vl::EMouseButton bt, int x, int y)
 {
   if (mCurrentMolecule < 0 || mCurrentMolecule >= static_cast<int>(mMolecules.size()) || !rendering())
     return;
@@ -175,20 +198,23 @@ void MolApplet::mouseDownEvent(vl::EMouseButton bt, int x, int y)
 
   if (bt == vl::RightButton) {
     if (Nmat >= 2)
-      vl::Log::print(vl::Say("Distance (%s-%s)=%n\n") << m_at1->atomName() << m_at2->atomName() << GeomRij(m_at1, m_at2));
+      vl::Log::print(vl::Say("Distance (%s-%s)=%n\n")
+                     << m_at1->atomName() << m_at2->atomName() << GeomRij(m_at1, m_at2));
     if (Nmat >= 3) {
       vl::Log::print(vl::Say("Angle (%s-%s-%s)=%n\n") << m_at1->atomName() << m_at2->atomName() << m_at3->atomName()
-                     << GeomAngle(m_at1, m_at2, m_at3) * kRadToDeg);
+                                                      << GeomAngle(m_at1, m_at2, m_at3) * kRadToDeg);
       double cx = 0, cy = 0, cz = 0;
       GeomCentroid(m_at1, m_at2, m_at3, &cx, &cy, &cz);
-      vl::Log::print(vl::Say("Centroid (%s,%s,%s)=(%n,%n,%n)\n") << m_at1->atomName() << m_at2->atomName()
-                     << m_at3->atomName() << cx << cy << cz);
+      vl::Log::print(vl::Say("Centroid (%s,%s,%s)=(%n,%n,%n)\n")
+                     << m_at1->atomName() << m_at2->atomName() << m_at3->atomName() << cx << cy << cz);
     }
     if (Nmat >= 4) {
-      vl::Log::print(vl::Say("Out-of-plane angle (%s-%s-%s-%s)=%n\n") << m_at1->atomName() << m_at2->atomName()
-                     << m_at3->atomName() << m_at4->atomName() << GeomOutOfPlane(m_at1, m_at2, m_at3, m_at4) * kRadToDeg);
-      vl::Log::print(vl::Say("Dihedral angle (%s-%s-%s-%s)=%n\n") << m_at1->atomName() << m_at2->atomName()
-                     << m_at3->atomName() << m_at4->atomName() << GeomTorsion(m_at1, m_at2, m_at3, m_at4) * kRadToDeg);
+      vl::Log::print(vl::Say("Out-of-plane angle (%s-%s-%s-%s)=%n\n")
+                     << m_at1->atomName() << m_at2->atomName() << m_at3->atomName() << m_at4->atomName()
+                     << GeomOutOfPlane(m_at1, m_at2, m_at3, m_at4) * kRadToDeg);
+      vl::Log::print(vl::Say("Dihedral angle (%s-%s-%s-%s)=%n\n")
+                     << m_at1->atomName() << m_at2->atomName() << m_at3->atomName() << m_at4->atomName()
+                     << GeomTorsion(m_at1, m_at2, m_at3, m_at4) * kRadToDeg);
     }
     clearSelection();
     updateMolecule();
@@ -202,12 +228,27 @@ void MolApplet::selectAtom(vl::Atom* atom)
     *selection[Nmat++] = atom;
 }
 
-void MolApplet::clearSelection() { Nmat = 0; }
+void MolApplet::clearSelection()
+{
+  Nmat = 0;
+}
+
+void MolApplet::setBackground(const vl::fvec4& colour)
+{
+  if (rendering())
+    rendering()->camera()->viewport()->setClearColor(colour);
+  // Relative luminance of the colour as given (Rec. 709 weights).
+  const double luminance = 0.2126 * colour.r + 0.7152 * colour.g + 0.0722 * colour.b;
+  if (mText)
+    mText->setColor(luminance > 0.5 ? vl::black : vl::white);
+}
 
 void MolApplet::captureCanvas()
 {
   // Straight to standard output, ahead of anything the capture may log.
-  std::cout << "Capturing image..." << "\n" << std::flush;
+  std::cout << "Capturing image..."
+            << "\n"
+            << std::flush;
 
   const std::string fileName = getInpFName() + ".png";
   vl::OpenGLContext* ctx = openglContext();

@@ -99,10 +99,10 @@ class Image:
         i = 3 * (y * self.width + x)
         return tuple(self.rgb[i:i + 3])
 
-    def bounding_box(self, threshold=40, y0=0):
-        """(x0, y0, x1, y1) of the pixels from row y0 on with a channel above threshold, or None."""
+    def bounding_box(self, threshold=40, y0=0, y1=None):
+        """(x0, y0, x1, y1) of the pixels in rows [y0, y1) with a channel above threshold, or None."""
         table, w = bytes(1 if v > threshold else 0 for v in range(256)), 3 * self.width
-        rows = [(y, bytes(self.rgb[w * y:w * (y + 1)]).translate(table)) for y in range(y0, self.height)]
+        rows = [(y, bytes(self.rgb[w * y:w * (y + 1)]).translate(table)) for y in range(y0, y1 or self.height)]
         rows = [(y, r.find(1) // 3, r.rfind(1) // 3 + 1) for y, r in rows if 1 in r]
         return (min(r[1] for r in rows), rows[0][0], max(r[2] for r in rows), rows[-1][0] + 1) if rows else None
 

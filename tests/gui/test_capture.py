@@ -136,6 +136,11 @@ class Capture(ScratchTest):
                 v.wait_until(lambda: v.stdout().count("Could not save the image") == 2, timeout=60,
                              what="the second report")
                 self.assertEqual(sorted(os.listdir(self.dir)), ["other.xyz", "pair.xyz"])
+            # The overlay line is drawn dark on a light background, light on a dark one.
+            for colour, readable in (("#ffffff", lambda p: max(p) < 100), ("#000000", lambda p: min(p) > 155)):
+                self.choose(v, colour)
+                v.wait_until(lambda: any(readable(v.screenshot().pixel(x, y)) for y in range(4, 21)
+                                         for x in range(0, 512, 2)), what="overlay text on " + colour)
             self.assertIsNone(v.proc.poll())
 
 if __name__ == "__main__":

@@ -101,6 +101,23 @@ class Picking(ScratchTest):
             self.measure(v, "Distance (C1-O3)=")
             self.assertIn("Distance (C1-O3)=3.627671\n", v.stdout())
 
+    def test_a_press_that_moves_is_a_gesture_not_a_pick_or_a_measurement(self):
+        with Viewer([self.path]) as v:
+            self.start(v)
+            # A left drag from H5 turns the view and back: it picks nothing.
+            w, (x, y) = v.window(), self.at[4]
+            v.xdotool("mousemove", "--window", w, x, y, "mousedown", 1)
+            for dx in (10, 30, 10, 0):
+                v.xdotool("mousemove", "--window", w, x + dx, y)
+            v.xdotool("mouseup", 1)
+            self.pick(v, 0)
+            self.pick(v, 1)
+            # A right drag zooms; it neither measures nor clears the selection, and a right click does both.
+            v.drag(3, (5, 5), (5, 60))
+            v.drag(3, (5, 60), (5, 5))
+            self.measure(v, "Distance (C1-N2)=")
+            self.assertEqual((v.stdout().count("Atom = "), v.stdout().count("Distance")), (2, 1), v.stdout())
+
     def test_other_styles_and_the_bond_key_between_two_picked_atoms(self):
         mid = self.view.pixel(-1.0, -1.5, 0.3)           # halfway C1-N2
         quarter = self.view.pixel(-1.5, -1.5, 0.15)      # C1's half

@@ -16,11 +16,12 @@ CENTRE ASSIGNMENTS    1
 NONE_FOUND = "No molecules could be found!\n"
 
 def overlay(v, centre):
-    """The box around the overlay line, once it shows in white at the top (5 pixels down) around x = centre."""
+    """The box around the first overlay line, once it shows in white at the top (5 pixels down) around
+    x = centre, with the line naming the file that gave nothing below it."""
     box = []
-    v.wait_until(lambda: box.append(v.screenshot().bounding_box(threshold=200)) or (
+    v.wait_until(lambda: box.append(v.screenshot().bounding_box(threshold=200, y1=21)) or (
         box[-1] and box[-1][2] - box[-1][0] > 150 and centre - 150 < box[-1][0] and box[-1][2] < centre + 150 and
-        4 < box[-1][1] and box[-1][3] < 25), what="the overlay line")
+        4 < box[-1][1]) and v.screenshot().bounding_box(threshold=200, y0=21, y1=40), what="the overlay lines")
     return box[-1]
 
 class StartUp(ScratchTest):
@@ -98,10 +99,10 @@ class StartUp(ScratchTest):
             self.assertNotIn("New molecule: ", out)
             self.assertNotIn("OpenGL", out)  # only with --logvl
 
-            # "Drop a file inside the window." in white at the top centre, on black.
+            # "Drop a file inside the window." in white at the top centre, on black, and why below it.
             overlay(v, 400)
             img = v.screenshot()
-            self.assertEqual((img.width, img.height, img.bounding_box(threshold=10, y0=30)), (800, 600, None))
+            self.assertEqual((img.width, img.height, img.bounding_box(threshold=10, y0=40)), (800, 600, None))
 
             # Several files dropped: the first is loaded, the others are ignored.
             self.assertTrue(v.drop([self.unknown2, BENZENE, self.unknown]))
