@@ -115,6 +115,28 @@ QFont Text::drawingFont() const
   return qfont;
 }
 
+namespace {
+
+// The line broken into pieces no wider than the window: at the last blank
+// that fits, or inside a word longer than the window.
+QStringList wrap(QString line, const QFontMetrics& fm, int width)
+{
+  QStringList pieces;
+  const int room = std::max(1, width - 4); // a little margin on either side
+  while (line.size() > 1 && fm.horizontalAdvance(line) > room) {
+    int fit = line.size() - 1;
+    while (fit > 1 && fm.horizontalAdvance(line.left(fit)) > room)
+      --fit;
+    const int blank = line.lastIndexOf(' ', fit);
+    pieces << line.left(blank > 0 ? blank : fit);
+    line = line.mid(blank > 0 ? blank + 1 : fit);
+  }
+  pieces << line;
+  return pieces;
+}
+
+} // namespace
+
 std::vector<Text::PlacedLine> Text::layout(int width, int height) const
 {
   std::vector<PlacedLine> placed;
@@ -122,7 +144,9 @@ std::vector<Text::PlacedLine> Text::layout(int width, int height) const
     return placed;
   const QFontMetrics fm(drawingFont());
 
-  QStringList lines = QString::fromStdString(mText).split('\n');
+  QStringList lines;
+  for (const QString& line : QString::fromStdString(mText).split('\n'))
+    lines << wrap(line, fm, width);
   if (lines.size() > 1 && lines.back().isEmpty())
     lines.removeLast();
   int blockWidth = 0;
