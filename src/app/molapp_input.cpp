@@ -18,6 +18,7 @@
 #include "view/rendering.h"
 #include "view/scenemanager.h"
 #include "view/text.h"
+#include "view/trackball.h"
 
 namespace {
 
@@ -60,7 +61,12 @@ void MolApplet::keyPressEvent(unsigned short, vl::EKey key)
       mCurrentStyle = 3;
     if (mCurrentStyle > 3)
       mCurrentStyle = 0;
+    // A style with larger atoms must not leave the eye inside them.
+    vl::fvec3 beforeMin, beforeMax;
+    const bool before = sceneManager() && sceneManager()->bounds(beforeMin, beforeMax);
     updateMolecule();
+    if ((key == vl::Key_Up || key == vl::Key_Down) && trackball())
+      trackball()->keepInView(rendering(), before ? &beforeMin : nullptr, before ? &beforeMax : nullptr);
     return;
   }
 

@@ -29,19 +29,72 @@ QVector3D trackballVector(int x, int y, int w, int h)
   return QVector3D(px, py, pz).normalized();
 }
 
+// The distance from which a sphere of this radius fills the narrower field of view.
+float fitDistance(const Camera* camera, float radius)
+{
+  const Viewport* vp = camera->viewport();
+  const float aspect =
+      (vp->width() > 0 && vp->height() > 0) ? static_cast<float>(vp->width()) / static_cast<float>(vp->height()) : 1.0f;
+  const float halfFov = 0.5f * std::min(camera->fovY(), Camera::fovX(aspect)) * kPi / 180.0f;
+  return radius / std::sin(halfFov);
+}
+
+void boundingSphere(const fvec3& min, const fvec3& max, fvec3& centre, float& radius)
+{
+  centre = (min + max) * 0.5f;
+  radius = (max - min).length() * 0.5f;
+  if (!(radius > 0.0f))
+    radius = 1.0f; // a single point: any distance shows it
+}
+
 } // namespace
+
+void TrackballManipulator::keepInView(Rendering* rendering, const fvec3* beforeMin, const fvec3* beforeMax)
+{
+  fvec3 mn, mx;
+  if (!rendering || !rendering->sceneManager() || !rendering->sceneManager()->bounds(mn, mx))
+    return;
+  Camera* camera = rendering->camera();
+  fvec3 centre;
+  float radius = 0;
+  boundingSphere(mn, mx, centre, radius);
+  camera->setSceneSphere(centre, radius);
+
+  const QMatrix4x4& view = camera->viewMatrix();
+  const fvec3 forward(-view(2, 0), -view(2, 1), -view(2, 2)); // the eye looks down its -z
+  const fvec3 eye = camera->eye();
+  auto depth = [&](const fvec3& c) {
+    const fvec3 d = c - eye;
+    return d.x * forward.x + d.y * forward.y + d.z * forward.z;
+  };
+  const float slack = 1.0f - 1e-3f; // rounding of the fit itself
+  bool fittedBefore = false;
+  if (beforeMin && beforeMax) {
+    fvec3 c;
+    float r = 0;
+    boundingSphere(*beforeMin, *beforeMax, c, r);
+    fittedBefore = depth(c) >= fitDistance(camera, r) * slack;
+  }
+  const float fit = fitDistance(camera, radius);
+  const bool inside = (eye - centre).length() < radius;
+  if (!inside && !(fittedBefore && depth(centre) < fit * slack))
+    return;
+  const float back = fit - depth(centre);
+  if (!(back > 0.0f))
+    return;
+  QMatrix4x4 moved = view;
+  moved.translate(forward.x * back, forward.y * back, forward.z * back);
+  camera->setViewMatrix(moved);
+  redraw();
+}
 
 void TrackballManipulator::fitView(Camera* camera, const fvec3& min, const fvec3& max, const fvec3& direction,
                                    const fvec3& up, float bias)
 {
-  const fvec3 centre = (min + max) * 0.5f;
-  float radius = (max - min).length() * 0.5f;
-  if (!(radius > 0.0f))
-    radius = 1.0f; // a single point: any distance shows it
-  const Viewport* vp = camera->viewport();
-  const float aspect = (vp->width() > 0 && vp->height() > 0) ? static_cast<float>(vp->width()) / static_cast<float>(vp->height()) : 1.0f;
-  const float halfFov = 0.5f * std::min(camera->fovY(), Camera::fovX(aspect)) * kPi / 180.0f;
-  const float distance = radius / std::sin(halfFov);
+  fvec3 centre;
+  float radius = 0;
+  boundingSphere(min, max, centre, radius);
+  const float distance = fitDistance(camera, radius);
   fvec3 dir = direction;
   const float len = dir.length();
   dir = len > 0.0f ? dir * (1.0f / len) : fvec3(0, 0, 1);

@@ -1,8 +1,8 @@
 #pragma once
 // The default camera manipulator: fits the view to the scene and lets the
 // mouse rotate (left), pan (middle) and zoom (right drag, wheel).
-#include "view/keys.h"
 #include "core/model/vector.h"
+#include "view/keys.h"
 
 namespace vl {
 
@@ -19,6 +19,13 @@ public:
   void adjustView(Rendering* rendering, const fvec3& direction, const fvec3& up, float bias);
   // The same for a given box; also sets the pivot to its centre.
   void fitView(Camera* camera, const fvec3& min, const fvec3& max, const fvec3& direction, const fvec3& up, float bias);
+
+  // After what is drawn changed size (a style change; `before` held the old
+  // box): when the eye is now inside the drawing's bounding sphere, or the
+  // drawing fitted the view before and no longer does, the camera backs off
+  // along its line of sight to the distance a fit would give. The direction
+  // of view, the rotation and the pivot stay.
+  void keepInView(Rendering* rendering, const fvec3* beforeMin, const fvec3* beforeMax);
 
   const fvec3& pivot() const { return mPivot; }
 

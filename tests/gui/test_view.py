@@ -1,8 +1,9 @@
 """The camera in the real window: every load fits the structure into view; the mouse turns, pans, zooms."""
 
+import os
 import unittest
 
-from harness import BENZENE, Viewer
+from harness import BENZENE, TEST_DATA, ScratchTest, Viewer
 
 def drawn_box(v):
     """(x0, y0, x1, y1, width, height, centre x, centre y) of what is drawn below the overlay line, once
@@ -11,10 +12,10 @@ def drawn_box(v):
     x0, y0, x1, y1 = v.settled().bounding_box(y0=45)
     return x0, y0, x1, y1, x1 - x0, y1 - y0, (x0 + x1) / 2, (y0 + y1) / 2
 
-class View(unittest.TestCase):
+class View(ScratchTest):
 
-    def open(self, *args):
-        v = Viewer(list(args) + [BENZENE])
+    def open(self, *args, path=BENZENE):
+        v = Viewer(list(args) + [path])
         self.addCleanup(v.stop)
         v.start().wait_for_log("New molecule: ")
         return v
@@ -67,6 +68,16 @@ class View(unittest.TestCase):
         for a, b in zip(drawn_box(v), box0):
             self.assertAlmostEqual(a, b, delta=2)
         self.assertEqual(v.close(), 0)
+
+    def test_a_style_with_larger_atoms_backs_the_camera_out_of_them(self):
+        # Water and a lone helium atom in space-filling: the atoms in the middle, the background around them.
+        for path in (os.path.join(TEST_DATA, "qc", "water_opt.c4"), self.write("he.xyz", "1\n\nHe 0 0 0\n")):
+            v = self.open(path=path)
+            drawn_box(v)
+            v.key("Up", "Up")
+            v.wait_until(lambda: v.screenshot().pixel(256, 500) == (0, 0, 0) != v.screenshot().pixel(256, 256),
+                         what="space-filling %s in view" % os.path.basename(path))
+            v.stop()
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)
