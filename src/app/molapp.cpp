@@ -80,7 +80,9 @@ void MolApplet::initEvent()
   mText->setViewportAlignment(vl::AlignHCenter | vl::AlignTop);
   mText->setTextAlignment(vl::TextAlignCenter);
   mText->translate(0, -5, 0);
-  mText->setColor(vl::white);
+  // Readable on the background chosen at start-up.
+  if (rendering())
+    setBackground(rendering()->camera()->viewport()->clearColor());
 
   sceneManager()->addText(mText);
 }

@@ -111,6 +111,11 @@ void MolApplet::keyPressEvent(unsigned short, vl::EKey key)
     return;
   }
 
+  case vl::Key_R: // back to the view of the load
+    if (trackball())
+      trackball()->adjustView(rendering(), vl::fvec3(0, 0, 1), vl::fvec3(0, 1, 0), 1.0f);
+    return;
+
   case vl::Key_H:
     toggleShowHydrogens();
     if (haveStructure)

@@ -15,6 +15,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QColor>
 #include <tclap/CmdLine.h>
 
 #include "core/export/export.h"
@@ -168,6 +169,9 @@ int main(int argc, char* argv[])
     TCLAP::ValueArg<int> heightArg("", "height", "Window height", false, 512, "pixels", cmd);
     TCLAP::SwitchArg fullscrArg("f", "fullscr", "Fullscreen mode", cmd, false);
     TCLAP::SwitchArg logvlArg("", "logvl", "Log VL", cmd, false);
+    TCLAP::ValueArg<std::string> backgroundArg("", "background",
+                                               "Background colour at start-up: a name such as white, or #rrggbb",
+                                               false, "", "colour", cmd);
     std::vector<std::string> formats = ExportFormatNames();
     TCLAP::ValuesConstraint<std::string> formatConstraint(formats);
     TCLAP::ValueArg<std::string> exportArg("", "export",
@@ -189,6 +193,14 @@ int main(int argc, char* argv[])
     if (width < 1 || height < 1 || width > kMaxWindowSide || height > kMaxWindowSide) {
       std::cerr << "Invalid window size " << width << " x " << height << ": width and height must be between 1 and "
                 << kMaxWindowSide << " pixels" << std::endl;
+      return 1;
+    }
+
+    // Qt knows the colour names without an application object.
+    const QColor background(QString::fromStdString(backgroundArg.getValue()));
+    if (backgroundArg.isSet() && !background.isValid()) {
+      std::cerr << "Invalid background colour '" << backgroundArg.getValue()
+                << "': use a colour name such as white, or #rrggbb" << std::endl;
       return 1;
     }
 
@@ -240,7 +252,10 @@ int main(int argc, char* argv[])
       window->addEventListener(applet);
 
       vl::Rendering* rendering = applet->rendering();
-      rendering->camera()->viewport()->setClearColor(vl::black);
+      molApplet->setBackground(backgroundArg.isSet() ? vl::fvec4(static_cast<float>(background.redF()),
+                                                                 static_cast<float>(background.greenF()),
+                                                                 static_cast<float>(background.blueF()), 1.0f)
+                                                     : vl::black);
       rendering->camera()->setViewMatrix(
           vl::Camera::lookAt(vl::fvec3(0, 10, 35), vl::fvec3(0, 0, 0), vl::fvec3(0, 1, 0)));
 

@@ -139,8 +139,8 @@ class Capture(ScratchTest):
             # The overlay line is drawn dark on a light background, light on a dark one.
             for colour, readable in (("#ffffff", lambda p: max(p) < 100), ("#000000", lambda p: min(p) > 155)):
                 self.choose(v, colour)
-                v.wait_until(lambda: any(readable(v.screenshot().pixel(x, y)) for y in range(4, 21)
-                                         for x in range(0, 512, 2)), what="overlay text on " + colour)
+                shows = lambda img: any(readable(img.pixel(x, y)) for y in range(4, 21) for x in range(0, 512, 2))
+                v.wait_until(lambda: shows(v.screenshot()), what="overlay text on " + colour)
             self.assertIsNone(v.proc.poll())
 
 if __name__ == "__main__":

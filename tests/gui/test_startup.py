@@ -47,6 +47,8 @@ class StartUp(ScratchTest):
                  (["-h"], 0, [("out", "USAGE")])]
         cases += [(args, 1, [("err", "PARSE ERROR")]) for args in (
             ["--width", "abc", u], ["--height"], ["--bogus", u], [u, "extra"], ["--export", "pdb", u])]
+        cases += [(["--background", "#12345", u], 1, [("err", exactly(
+            "Invalid background colour '#12345': use a colour name such as white, or #rrggbb\n"))])]
         # Sizes beyond what a framebuffer can be (an X window stops at 32767).
         cases += [(args + [u], 1, [("err", size)]) for args in (
             ["--width", "0"], ["--height", "-5"], ["--width", "-1", "--height", "0"], ["--width", "40000"],

@@ -67,7 +67,18 @@ class View(ScratchTest):
         v.drag(1, (300, 256), (200, 256))
         for a, b in zip(drawn_box(v), box0):
             self.assertAlmostEqual(a, b, delta=2)
+        # R: back to the view of the load, exactly.
+        v.drag(1, (200, 200), (260, 300))
+        v.click(250, 250, button=4)
+        v.key("r")
+        self.assertEqual(drawn_box(v), box0)
         self.assertEqual(v.close(), 0)
+
+    def test_background_at_start_up_with_a_readable_overlay(self):
+        v = self.open("--background", "white")
+        dark_text_on_white = lambda img: img.pixel(5, 500) == (255, 255, 255) and any(
+            max(img.pixel(x, y)) < 100 for y in range(4, 21) for x in range(0, 512, 2))
+        v.wait_until(lambda: dark_text_on_white(v.screenshot()), what="dark overlay text on white")
 
     def test_a_style_with_larger_atoms_backs_the_camera_out_of_them(self):
         # Water and a lone helium atom in space-filling: the atoms in the middle, the background around them.
