@@ -8,6 +8,8 @@
 #include <system_error>
 #include <thread>
 
+#include <QTimer>
+
 #include "core/formats/loader.h"
 #include "core/model/log.h"
 #include "view/qt5widget.h"
@@ -31,7 +33,7 @@ struct MolApplet::Preload {
   }
 };
 
-MolApplet::MolApplet() : mText(vl::make_ref<vl::Text>()) {}
+MolApplet::MolApplet() : mText(vl::make_ref<vl::Text>()), mHelp(vl::make_ref<vl::Text>()) {}
 
 MolApplet::~MolApplet() = default;
 
@@ -85,6 +87,13 @@ void MolApplet::initEvent()
     setBackground(rendering()->camera()->viewport()->clearColor());
 
   sceneManager()->addText(mText);
+
+  // Empty, and so not drawn, until F1.
+  mHelp->setFont(mText->font());
+  mHelp->setAlignment(vl::AlignHCenter | vl::AlignVCenter);
+  mHelp->setViewportAlignment(vl::AlignHCenter | vl::AlignVCenter);
+  mHelp->setColor(mText->color());
+  sceneManager()->addText(mHelp);
 }
 
 void MolApplet::loadFile(std::string file)

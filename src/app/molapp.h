@@ -11,6 +11,7 @@
 namespace vl {
 class Text;
 }
+class QTimer;
 namespace vlQt5 {
 class Qt5Widget;
 }
@@ -37,6 +38,12 @@ public:
   void captureCanvas();
   // The background, and an overlay colour that stays readable on it.
   void setBackground(const vl::fvec4& colour);
+  // Space: steps through the structures in a loop, ten a second. The timer
+  // exists only while playing, so a paused viewer stays idle.
+  void togglePlay();
+  bool playing() const { return mPlayTimer != nullptr; }
+  // F1: every key and mouse gesture, over the view.
+  void toggleHelp();
   // A click: pick (left) or measure (right) at window pixel (x, y).
   void clickEvent(vl::EMouseButton bt, int x, int y);
 
@@ -63,6 +70,8 @@ private:
   int mCurrentMolecule = 0;
   int mCurrentStyle = 1;
   vl::ref<vl::Text> mText;
+  vl::ref<vl::Text> mHelp;
+  std::unique_ptr<QTimer> mPlayTimer;
   const char* orbisk_dir_env = nullptr;
   std::string inp_fname;
   bool show_hydrogens = true;

@@ -7,6 +7,7 @@
 
 #include <QColor>
 #include <QColorDialog>
+#include <QTimer>
 
 #include "app/molapp.h"
 #include "core/chemistry/geometry.h"
@@ -116,6 +117,10 @@ void MolApplet::keyPressEvent(unsigned short, vl::EKey key)
       trackball()->adjustView(rendering(), vl::fvec3(0, 0, 1), vl::fvec3(0, 1, 0), 1.0f);
     return;
 
+  case vl::Key_Space:
+    togglePlay();
+    return;
+
   case vl::Key_H:
     toggleShowHydrogens();
     if (haveStructure)
@@ -140,6 +145,10 @@ void MolApplet::keyReleaseEvent(unsigned short ch, vl::EKey key)
                             static_cast<float>(colour.blueF()), static_cast<float>(colour.alphaF())));
     if (openglContext())
       openglContext()->update();
+    return;
+  }
+  if (key == vl::Key_F1) {
+    toggleHelp();
     return;
   }
   if (key == vl::Key_F4) {
@@ -250,8 +259,54 @@ void MolApplet::setBackground(const vl::fvec4& colour)
     rendering()->camera()->viewport()->setClearColor(colour);
   // Relative luminance of the colour as given (Rec. 709 weights).
   const double luminance = 0.2126 * colour.r + 0.7152 * colour.g + 0.0722 * colour.b;
-  if (mText)
-    mText->setColor(luminance > 0.5 ? vl::black : vl::white);
+  for (vl::Text* text : {mText.get(), mHelp.get()})
+    if (text)
+      text->setColor(luminance > 0.5 ? vl::black : vl::white);
+}
+
+void MolApplet::togglePlay()
+{
+  if (mPlayTimer) {
+    mPlayTimer.reset();
+    return;
+  }
+  if (mMolecules.size() < 2)
+    return; // nothing to step through
+  mPlayTimer = std::make_unique<QTimer>();
+  QObject::connect(mPlayTimer.get(), &QTimer::timeout, [this] {
+    keyPressEvent(0, vl::Key_Right);
+    if (openglContext())
+      openglContext()->update();
+  });
+  mPlayTimer->start(100);
+}
+
+void MolApplet::toggleHelp()
+{
+  static const char* const kHelp = "Keys\n"
+                                   "  Right, Left   next, previous structure\n"
+                                   "  Up, Down      next, previous style\n"
+                                   "  Space         play or pause the structures\n"
+                                   "  H             show or hide hydrogens\n"
+                                   "  C             print the coordinates\n"
+                                   "  B             bond or unbond two picked atoms\n"
+                                   "  R             back to the view of the load\n"
+                                   "  F1            this help\n"
+                                   "  F3            background colour\n"
+                                   "  F4            save a 5000 x 3000 PNG\n"
+                                   "  Escape        close\n"
+                                   "Mouse\n"
+                                   "  left click    pick an atom (up to four)\n"
+                                   "  right click   measure the picked atoms\n"
+                                   "  left drag     turn\n"
+                                   "  middle drag   move\n"
+                                   "  right drag, wheel  zoom\n"
+                                   "  drop a file   load it";
+  if (!mHelp)
+    return;
+  mHelp->setText(mHelp->text().empty() ? kHelp : "");
+  if (openglContext())
+    openglContext()->update();
 }
 
 void MolApplet::captureCanvas()

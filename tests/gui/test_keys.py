@@ -75,5 +75,26 @@ class Keys(ScratchTest):
             v.key("Escape", action="keyup")
             self.assertEqual(v.wait_exit(), 0)
 
+    def test_f1_shows_the_help_and_space_plays_the_structures(self):
+        with Viewer([os.path.join(os.path.dirname(BENZENE), "water-vibration.trj")]) as v:
+            v.wait_for_log("New molecule: ")
+            plain = v.settled().rgb
+            # The help's left column lies beside the molecule in the middle.
+            text_beside = lambda img: any(min(img.pixel(x, y)) > 200 for y in range(100, 400, 2) for x in range(60, 180))
+            self.assertFalse(text_beside(v.screenshot()))
+            v.key("F1")
+            v.wait_until(lambda: text_beside(v.screenshot()), what="the help")
+            v.key("F1")
+            v.settled(plain)
+            # Space plays (the picture changes) and pauses; paused, the viewer is idle.
+            v.key("space")
+            v.wait_until(lambda: v.screenshot().rgb != plain, what="the next structures")
+            v.key("space")
+            still = v.settled().rgb
+            before = cpu_seconds(v.proc.pid)
+            time.sleep(1.5)
+            self.assertLess(cpu_seconds(v.proc.pid) - before, 0.15)
+            self.assertEqual(v.screenshot().rgb, still)
+
 if __name__ == "__main__":
     unittest.main(verbosity=2)
