@@ -112,6 +112,13 @@ void MolApplet::keyPressEvent(unsigned short, vl::EKey key)
     return;
   }
 
+  case vl::Key_O: { // along the smallest principal axis, the largest one horizontal
+    vl::fvec3 axes[3];
+    if (haveStructure && trackball() && GeomPrincipalAxes(*mMolecules[static_cast<size_t>(mCurrentMolecule)], axes))
+      trackball()->adjustView(rendering(), axes[2], axes[1], 1.0f);
+    return;
+  }
+
   case vl::Key_R: // back to the view of the load
     if (trackball())
       trackball()->adjustView(rendering(), vl::fvec3(0, 0, 1), vl::fvec3(0, 1, 0), 1.0f);
@@ -290,6 +297,7 @@ void MolApplet::toggleHelp()
                                    "  H             show or hide hydrogens\n"
                                    "  C             print the coordinates\n"
                                    "  B             bond or unbond two picked atoms\n"
+                                   "  O             look at the structure face-on\n"
                                    "  R             back to the view of the load\n"
                                    "  F1            this help\n"
                                    "  F3            background colour\n"

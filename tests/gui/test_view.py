@@ -3,7 +3,7 @@
 import os
 import unittest
 
-from harness import BENZENE, TEST_DATA, ScratchTest, Viewer
+from harness import BENZENE, TEST_DATA, ScratchTest, Viewer, read_xyz, write_xyz
 
 def drawn_box(v):
     """(x0, y0, x1, y1, width, height, centre x, centre y) of what is drawn below the overlay line, once
@@ -73,6 +73,18 @@ class View(ScratchTest):
         v.key("r")
         self.assertEqual(drawn_box(v), box0)
         self.assertEqual(v.close(), 0)
+
+    def test_o_turns_a_planar_molecule_face_on_and_r_back(self):
+        path = os.path.join(self.dir, "xz.xyz")  # the ring in the xz plane: edge-on in the view of the load
+        write_xyz(path, [(s, x, 0.0, y) for s, x, y, _ in read_xyz(BENZENE)])
+        v = self.open(path=path)
+        box0 = drawn_box(v)
+        self.assertLess(box0[5], box0[4] / 3)
+        v.key("o")
+        face_on = lambda box: min(box[4], box[5]) >= max(box[4], box[5]) / 3
+        v.wait_until(lambda: face_on(drawn_box(v)), what="the ring face-on")
+        v.key("r")
+        self.assertEqual(drawn_box(v), box0)
 
     def test_background_at_start_up_with_a_readable_overlay(self):
         v = self.open("--background", "white")

@@ -1,5 +1,6 @@
 #include "core/chemistry/geometry.h"
 
+#include <algorithm>
 #include <cmath>
 
 // Every coordinate difference (and every centroid sum) is formed in
@@ -117,4 +118,62 @@ double GeomOutOfPlane(vl::Atom* at1, vl::Atom* at2, vl::Atom* at3, vl::Atom* at4
 
   const double cosine = clampCosine((x13 * xt + y13 * yt + z13 * zt) / rtru);
   return kHalfPi - std::acos(cosine);
+}
+
+bool GeomPrincipalAxes(const vl::Molecule& molecule, vl::fvec3 axes[3])
+{
+  const int n = molecule.atoms();
+  if (n < 2)
+    return false;
+  double mean[3] = {0, 0, 0};
+  for (int i = 0; i < n; ++i)
+    for (int k = 0; k < 3; ++k)
+      mean[k] += molecule.atom(i)->coordinates()[k] / static_cast<double>(n);
+  double a[3][3] = {};
+  for (int i = 0; i < n; ++i) {
+    const vl::fvec3& c = molecule.atom(i)->coordinates();
+    for (int r = 0; r < 3; ++r)
+      for (int s = 0; s < 3; ++s)
+        a[r][s] += (c[r] - mean[r]) * (c[s] - mean[s]);
+  }
+  for (const auto& row : a)
+    for (double v : row)
+      if (!std::isfinite(v))
+        return false;
+  // Cyclic Jacobi rotations: the columns of v become the eigenvectors.
+  double v[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+  for (int sweep = 0; sweep < 50; ++sweep) {
+    const double off = a[0][1] * a[0][1] + a[0][2] * a[0][2] + a[1][2] * a[1][2];
+    if (off < 1e-30)
+      break;
+    for (int p = 0; p < 2; ++p)
+      for (int q = p + 1; q < 3; ++q) {
+        if (a[p][q] == 0)
+          continue;
+        const double theta = (a[q][q] - a[p][p]) / (2 * a[p][q]);
+        const double t = (theta >= 0 ? 1 : -1) / (std::fabs(theta) + std::sqrt(theta * theta + 1));
+        const double c = 1 / std::sqrt(t * t + 1), s = t * c;
+        for (int k = 0; k < 3; ++k) { // columns p and q
+          const double akp = a[k][p], akq = a[k][q];
+          a[k][p] = c * akp - s * akq;
+          a[k][q] = s * akp + c * akq;
+        }
+        for (int k = 0; k < 3; ++k) { // rows p and q
+          const double apk = a[p][k], aqk = a[q][k];
+          a[p][k] = c * apk - s * aqk;
+          a[q][k] = s * apk + c * aqk;
+        }
+        for (int k = 0; k < 3; ++k) {
+          const double vkp = v[k][p], vkq = v[k][q];
+          v[k][p] = c * vkp - s * vkq;
+          v[k][q] = s * vkp + c * vkq;
+        }
+      }
+  }
+  int order[3] = {0, 1, 2};
+  std::sort(order, order + 3, [&](int i, int j) { return a[i][i] > a[j][j]; });
+  for (int k = 0; k < 3; ++k)
+    axes[k] = vl::fvec3(static_cast<float>(v[0][order[k]]), static_cast<float>(v[1][order[k]]),
+                        static_cast<float>(v[2][order[k]]));
+  return true;
 }
