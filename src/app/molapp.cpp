@@ -92,7 +92,6 @@ void MolApplet::initEvent()
   mHelp->setFont(mText->font());
   mHelp->setAlignment(vl::AlignHCenter | vl::AlignVCenter);
   mHelp->setViewportAlignment(vl::AlignHCenter | vl::AlignVCenter);
-  mHelp->setColor(mText->color());
   sceneManager()->addText(mHelp);
 }
 

@@ -41,7 +41,6 @@ public:
   // Space: steps through the structures in a loop, ten a second. The timer
   // exists only while playing, so a paused viewer stays idle.
   void togglePlay();
-  bool playing() const { return mPlayTimer != nullptr; }
   // F1: every key and mouse gesture, over the view.
   void toggleHelp();
   // A click: pick (left) or measure (right) at window pixel (x, y).
@@ -54,14 +53,12 @@ public:
 
   // Read access for tests and the capture.
   const std::vector<vl::ref<vl::Molecule>>& molecules() const { return mMolecules; }
-  const vl::Text* overlayText() const { return mText.get(); }
   int currentMolecule() const { return mCurrentMolecule; }
   int currentStyle() const { return mCurrentStyle; }
 
-  // The atom selection, in picking order: up to four atoms, then full.
+  // The atom selection, in picking order: up to four atoms, then full (tests use these too).
   void selectAtom(vl::Atom* atom);
   void clearSelection();
-  int selectedCount() const { return Nmat; }
 
   vl::ref<vlQt5::Qt5Widget> qt5_window;
 

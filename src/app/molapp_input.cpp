@@ -320,9 +320,7 @@ void MolApplet::toggleHelp()
 void MolApplet::captureCanvas()
 {
   // Straight to standard output, ahead of anything the capture may log.
-  std::cout << "Capturing image..."
-            << "\n"
-            << std::flush;
+  std::cout << "Capturing image...\n" << std::flush;
 
   const std::string fileName = getInpFName() + ".png";
   vl::OpenGLContext* ctx = openglContext();
