@@ -5,14 +5,25 @@
 
 #include "core/formats/inputfile.h"
 #include "core/formats/loader.h"
+#include "core/export/writers.h"
 
 namespace {
 
-const FileFormat* writerNamed(const std::string& name)
+// Writers that belong to no file format: the calculation's results.
+struct ResultWriter {
+  const char* name;
+  FileFormat::WriteFunction write;
+};
+const ResultWriter kResultWriters[] = {{"table", WriteTable}};
+
+FileFormat::WriteFunction writerNamed(const std::string& name)
 {
   for (const FileFormat* format : FileFormats())
     if (format->write && format->exportName && name == format->exportName)
-      return format;
+      return format->write;
+  for (const ResultWriter& writer : kResultWriters)
+    if (name == writer.name)
+      return writer.write;
   return nullptr;
 }
 
@@ -29,6 +40,8 @@ std::vector<std::string> ExportFormatNames()
   for (const FileFormat* format : FileFormats())
     if (format->write && format->exportName)
       names.emplace_back(format->exportName);
+  for (const ResultWriter& writer : kResultWriters)
+    names.emplace_back(writer.name);
   return names;
 }
 
@@ -36,8 +49,8 @@ int ExportStructures(const std::string& file, const std::string& format)
 {
   // Standard output carries the data; the log goes to standard error.
   vl::Log& log = vl::Log::standardError();
-  const FileFormat* writer = writerNamed(format);
-  if (!writer) {
+  const FileFormat::WriteFunction write = writerNamed(format);
+  if (!write) {
     std::string names;
     for (const std::string& name : ExportFormatNames())
       names += (names.empty() ? "" : " or ") + name;
@@ -65,7 +78,7 @@ int ExportStructures(const std::string& file, const std::string& format)
   }
   LogStructureList(structures, log);
 
-  writer->write(stdout, structures, file);
+  write(stdout, structures, file);
   if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
     printError("Cannot write to standard output\n");
     return 1;

@@ -1,8 +1,11 @@
 #include "core/formats/qcout.h"
 
+#include <algorithm>
+#include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <string>
 
 #include "core/model/elements.h"
 
@@ -15,6 +18,48 @@ bool Contains(std::string_view line, std::string_view marker)
   if (marker.size() > line.size())
     return false;
   return ::memmem(line.data(), line.size(), marker.data(), marker.size()) != nullptr;
+}
+
+std::optional<double> ToNumber(std::string_view word)
+{
+  if (word.empty() || word.size() > 64)
+    return std::nullopt;
+  std::string text(word);
+  for (char& c : text)
+    if (c == 'D' || c == 'd')
+      c = 'E';
+  const char* begin = text.c_str() + (text[0] == '+' ? 1 : 0);
+  const char* end = text.c_str() + text.size();
+  double value = 0;
+  const auto [stop, error] = std::from_chars(begin, end, value);
+  if (error != std::errc() || stop != end || !std::isfinite(value))
+    return std::nullopt;
+  return value;
+}
+
+std::string_view Word(std::string_view line, int n)
+{
+  size_t pos = 0;
+  for (int i = 0;; ++i) {
+    pos = line.find_first_not_of(" \t\r", pos);
+    if (pos == std::string_view::npos)
+      return {};
+    const size_t end = std::min(line.find_first_of(" \t\r", pos), line.size());
+    if (i == n)
+      return line.substr(pos, end - pos);
+    pos = end;
+  }
+}
+
+std::optional<double> NumberAfter(std::string_view line, std::string_view marker)
+{
+  if (marker.size() > line.size())
+    return std::nullopt;
+  const void* at = ::memmem(line.data(), line.size(), marker.data(), marker.size());
+  if (!at)
+    return std::nullopt;
+  const size_t offset = static_cast<size_t>(static_cast<const char*>(at) - line.data()) + marker.size();
+  return ToNumber(Word(line.substr(offset), 0));
 }
 
 vl::EAtomType TypeFromAtomicNumber(int n)

@@ -2,6 +2,7 @@
 // Pieces shared by the readers of quantum-chemistry program output (KALDER,
 // Gaussian, GAMESS, CFOUR, WFN): marker search, unit conversion, element
 // lookup by atomic number and atom construction.
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,17 @@ namespace qcout {
 
 // True when `marker` occurs anywhere in `line`; blanks and case count.
 bool Contains(std::string_view line, std::string_view marker);
+
+// The whole word as a finite number; a Fortran exponent (1.5D-03) counts.
+// Absent for anything else: a malformed value is left out, never read as 0.
+std::optional<double> ToNumber(std::string_view word);
+
+// The number in the first blank-separated word after `marker`; absent when
+// the marker is missing or that word is no number.
+std::optional<double> NumberAfter(std::string_view line, std::string_view marker);
+
+// The n-th (0-based) blank-separated word of the line; empty when there are fewer.
+std::string_view Word(std::string_view line, int n);
 
 // Bohr to angstrom: the float as read, widened, scaled in double precision,
 // rounded back to float.
@@ -44,25 +56,44 @@ inline void Announce(vl::Log& log, const char* message)
 // `startsTable(line, in)` looks at each line: 0 when it starts no table;
 // otherwise a table kind, with the header lines up to the first row consumed
 // (and announced). `readRows(in, kind, molecule)` then reads the rows; the
-// structure is finished and appended. Returns 0 when a structure was appended,
-// -1 otherwise. What readRows throws leaves its structure out; the earlier stay.
+// structure is finished and appended. `readResult(line, in, calculation)`
+// sees every other line after an appended table, up to the next table: what
+// the program printed about that geometry. Returns 0 when a structure was
+// appended, -1 otherwise. What readRows throws leaves its structure out; the
+// earlier stay.
+template <class StartsTable, class ReadRows, class ReadResult>
+int ReadTables(const std::string& file, StructureList& structures, vl::Log& log, StartsTable startsTable,
+               ReadRows readRows, ReadResult readResult)
+{
+  LineReader in(file);
+  int found = 0;
+  vl::Molecule* current = nullptr; // the structure of the last table, when appended
+  std::string_view line;
+  while (in.next(line)) {
+    const int kind = startsTable(line, in);
+    if (kind == 0) {
+      if (current)
+        readResult(line, in, current->calculation());
+      continue;
+    }
+    current = nullptr;
+    auto molecule = vl::make_ref<vl::Molecule>();
+    readRows(in, kind, *molecule);
+    if (FinishStructure(molecule, structures, log)) {
+      ++found;
+      current = molecule.get();
+    }
+  }
+  return found > 0 ? 0 : -1;
+}
+
+// Geometries only.
 template <class StartsTable, class ReadRows>
 int ReadTables(const std::string& file, StructureList& structures, vl::Log& log, StartsTable startsTable,
                ReadRows readRows)
 {
-  LineReader in(file);
-  int found = 0;
-  std::string_view line;
-  while (in.next(line)) {
-    const int kind = startsTable(line, in);
-    if (kind == 0)
-      continue;
-    auto molecule = vl::make_ref<vl::Molecule>();
-    readRows(in, kind, *molecule);
-    if (FinishStructure(molecule, structures, log))
-      ++found;
-  }
-  return found > 0 ? 0 : -1;
+  return ReadTables(file, structures, log, startsTable, readRows,
+                    [](std::string_view, LineReader&, vl::Calculation&) {});
 }
 
 } // namespace qcout

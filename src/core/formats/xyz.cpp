@@ -108,7 +108,13 @@ void WriteXyz(std::FILE* file, const StructureList& structures, const std::strin
   for (size_t k = 0; k < n; ++k) {
     const vl::Molecule& m = *structures[k];
     out.integer(m.atoms()).line();
-    out.line(textout::frameTitle(source, k + 1, n));
+    std::string title = textout::frameTitle(source, k + 1, n);
+    if (const auto& energy = m.calculation().totalEnergy) {
+      char text[48];
+      std::snprintf(text, sizeof text, " energy=%.10f", *energy);
+      title += text;
+    }
+    out.line(title);
     for (int i = 0; i < m.atoms(); ++i) {
       const vl::Atom& a = *m.atom(i);
       const vl::fvec3& c = a.coordinates();

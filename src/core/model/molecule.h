@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/model/calculation.h"
 #include "core/model/elements.h"
 #include "core/model/ref.h"
 #include "core/model/vector.h"
@@ -78,6 +79,9 @@ class Molecule {
 public:
   const std::string& moleculeName() const { return mName; }
   void setMoleculeName(const std::string& name) { mName = name; }
+  // What the program printed about this structure.
+  const Calculation& calculation() const { return mCalculation; }
+  Calculation& calculation() { return mCalculation; }
 
   void reserveAtoms(size_t n) { mAtoms.reserve(n); }
   void addAtom(const ref<Atom>& atom) { mAtoms.push_back(atom); }
@@ -114,6 +118,7 @@ public:
 
 private:
   std::string mName;
+  Calculation mCalculation;
   std::vector<ref<Atom>> mAtoms;
   std::vector<ref<Bond>> mBonds;
   std::vector<Atom*> mAdjacency;

@@ -1,0 +1,13 @@
+#pragma once
+// Writers of what was computed for each structure, beside the file formats' own.
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include "core/formats/format.h"
+
+// The lowest total energy of the list, in hartree; absent when none has one.
+std::optional<double> LowestEnergy(const StructureList& structures);
+
+// --export table: a header line, then one tab-separated line per structure.
+void WriteTable(std::FILE* out, const StructureList& structures, const std::string& source);

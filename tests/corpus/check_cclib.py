@@ -1,0 +1,96 @@
+#!/usr/bin/env python3
+"""Compares what ORBISK reads from the real outputs in the shared corpus with
+cclib's reading of the same files (cclib-reference.jsonl): number of
+structures, the last structure's atoms (element and position within 1e-4 A)
+and the SCF energies (within 1e-6 hartree, in order).
+
+Differences that are understood are listed in cclib_exceptions.tsv beside
+this script, with the reason; any other difference fails. Without the corpus
+the check says so and passes. Usage: check_cclib.py [PATH_PREFIX...]"""
+import json
+import os
+import subprocess
+import sys
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+BIN = os.environ.get("ORBISK_BIN", os.path.join(HERE, "../../build/orbisk"))
+CORPUS = os.environ.get("ORBISK_CORPUS_DIR", os.path.join(HERE, "../../../shared/corpus"))
+SYMBOLS = ("X H He Li Be B C N O F Ne Na Mg Al Si P S Cl Ar K Ca Sc Ti V Cr Mn Fe Co Ni Cu Zn Ga Ge As Se Br Kr "
+           "Rb Sr Y Zr Nb Mo Tc Ru Rh Pd Ag Cd In Sn Sb Te I Xe").split()
+
+
+def exceptions():
+    known = {}
+    with open(os.path.join(HERE, "cclib_exceptions.tsv")) as table:
+        for line in table:
+            if line.strip() and not line.startswith("#"):
+                path, check, _reason = line.rstrip("\n").split("\t", 2)
+                known[(path, check)] = True
+    return known
+
+
+def export(path, fmt):
+    run = subprocess.run([BIN, "--export", fmt, path], capture_output=True, text=True, timeout=120)
+    return run.stdout
+
+
+def last_xyz_frame(text):
+    lines = text.splitlines()
+    frames, i = [], 0
+    while i < len(lines) and lines[i].strip():
+        n = int(lines[i])
+        frames.append([ln.split()[:4] for ln in lines[i + 2:i + 2 + n]])
+        i += n + 2
+    return frames[-1] if frames else []
+
+
+def compare(entry):
+    """The checks that fail for this file: (check, detail) pairs."""
+    path = os.path.join(CORPUS, entry["file"])
+    table = [ln.split("\t") for ln in export(path, "table").splitlines()[1:]]
+    failures = []
+    geometries = entry.get("geometries") or []
+    if len(table) != len(geometries):
+        failures.append(("structures", f"{len(table)} structures, cclib {len(geometries)}"))
+    if geometries:
+        ours = last_xyz_frame(export(path, "xyz"))
+        theirs = geometries[-1]
+        symbols = [SYMBOLS[z] if z < len(SYMBOLS) else "?" for z in entry["atomnos"]]
+        same = len(ours) == len(theirs) and all(
+            a[0] == s and all(abs(float(a[k + 1]) - p[k]) <= 1e-4 for k in range(3))
+            for a, s, p in zip(ours, symbols, theirs))
+        if not same:
+            failures.append(("geometry", f"last structure differs ({len(ours)} atoms, cclib {len(theirs)})"))
+    ours_scf = [float(row[3]) for row in table if len(row) > 3 and row[3]]
+    theirs_scf = entry.get("scf_hartree") or []
+    if len(ours_scf) != len(theirs_scf) or any(abs(a - b) > 1e-6 for a, b in zip(ours_scf, theirs_scf)):
+        failures.append(("scf", f"{len(ours_scf)} SCF energies, cclib {len(theirs_scf)}; "
+                                f"last {ours_scf[-1:]} vs {theirs_scf[-1:]}"))
+    return failures
+
+
+def main():
+    reference = os.path.join(CORPUS, "cclib-reference.jsonl")
+    if not os.path.exists(reference):
+        print(f"no corpus at {CORPUS}: check skipped")
+        return 0
+    prefixes = sys.argv[1:]
+    known = exceptions()
+    unexpected, checked = 0, 0
+    with open(reference) as lines:
+        for line in lines:
+            entry = json.loads(line)
+            if entry["file"].startswith("bad/") or (prefixes and not entry["file"].startswith(tuple(prefixes))):
+                continue
+            checked += 1
+            for check, detail in compare(entry):
+                if (entry["file"], check) in known:
+                    continue
+                unexpected += 1
+                print(f"{entry['file']}: {check}: {detail}")
+    print(f"{checked} files compared with cclib, {unexpected} unexplained differences")
+    return 1 if unexpected else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
