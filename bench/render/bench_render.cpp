@@ -13,9 +13,9 @@
 #include <ctime>
 #include <memory>
 
+#include "core/model/molecule.h"
 #include "test_renderer_gl.h"
 #include "view/moleculerenderer.h"
-#include "core/model/molecule.h"
 
 namespace {
 
@@ -99,6 +99,7 @@ void frames(benchmark::State& state, vl::EMoleculeStyle style, bool update)
   orbisk_test::OffscreenTarget target(kSize, kSize);
   vl::MoleculeRenderer renderer;
   renderer.prepare(*mol);
+  renderer.setDepthCue(vl::black, 0.5f); // as the window draws
   QMatrix4x4 view, projection;
   fitCamera(renderer, view, projection);
   auto* f = QOpenGLContext::currentContext()->extraFunctions();
@@ -130,11 +131,26 @@ void Prepare(benchmark::State& state)
   state.SetComplexityN(state.range(0));
 }
 
-void FrameBallAndStick(benchmark::State& s) { frames(s, vl::MS_BallAndStick, false); }
-void FrameSticks(benchmark::State& s) { frames(s, vl::MS_Sticks, false); }
-void FrameSpaceFilling(benchmark::State& s) { frames(s, vl::MS_AtomsOnly, false); }
-void FrameWireframe(benchmark::State& s) { frames(s, vl::MS_Wireframe, false); }
-void UpdateBallAndStick(benchmark::State& s) { frames(s, vl::MS_BallAndStick, true); }
+void FrameBallAndStick(benchmark::State& s)
+{
+  frames(s, vl::MS_BallAndStick, false);
+}
+void FrameSticks(benchmark::State& s)
+{
+  frames(s, vl::MS_Sticks, false);
+}
+void FrameSpaceFilling(benchmark::State& s)
+{
+  frames(s, vl::MS_AtomsOnly, false);
+}
+void FrameWireframe(benchmark::State& s)
+{
+  frames(s, vl::MS_Wireframe, false);
+}
+void UpdateBallAndStick(benchmark::State& s)
+{
+  frames(s, vl::MS_BallAndStick, true);
+}
 
 } // namespace
 

@@ -1,14 +1,15 @@
 #include "view/moleculerenderer.h"
 
 #include <QMatrix4x4>
-#include <QVector2D>
 #include <QMetaObject>
+#include <QObject>
 #include <QOpenGLBuffer>
 #include <QOpenGLContext>
 #include <QOpenGLExtraFunctions>
 #include <QOpenGLShaderProgram>
 #include <QOpenGLVertexArrayObject>
-#include <QObject>
+#include <QVector2D>
+#include <QVector3D>
 #include <QtGlobal>
 
 #include <algorithm>
@@ -42,7 +43,10 @@ uint8_t toByte(float v)
   return static_cast<uint8_t>(std::lround(v * 255.0f));
 }
 
-Rgba8 pack(const fvec4& c) { return {{toByte(c.r), toByte(c.g), toByte(c.b), toByte(c.a)}}; }
+Rgba8 pack(const fvec4& c)
+{
+  return {{toByte(c.r), toByte(c.g), toByte(c.b), toByte(c.a)}};
+}
 
 struct SphereRecord {
   float center[3];
@@ -117,8 +121,8 @@ template <class Item> bool uploadQuads(QOpenGLBuffer& buffer, const std::vector<
   const size_t bytes = items.size() * sizeof(Item) * kCorners;
   buffer.bind();
   buffer.allocate(static_cast<int>(bytes));
-  auto* dst = static_cast<Item*>(buffer.mapRange(0, static_cast<int>(bytes), QOpenGLBuffer::RangeWrite |
-                                                                                  QOpenGLBuffer::RangeInvalidateBuffer));
+  auto* dst = static_cast<Item*>(
+      buffer.mapRange(0, static_cast<int>(bytes), QOpenGLBuffer::RangeWrite | QOpenGLBuffer::RangeInvalidateBuffer));
   if (!dst) {
     buffer.release();
     return false;
@@ -135,6 +139,8 @@ template <class Item> bool uploadQuads(QOpenGLBuffer& buffer, const std::vector<
 
 struct MoleculeRenderer::Impl {
   // CPU side, filled by prepare().
+  fvec4 cueColor = black;
+  float cueStrength = 0;
   std::vector<SphereRecord> spheres;
   std::vector<CylinderRecord> cylinders;
   std::vector<LineRecord> lines;
@@ -428,11 +434,22 @@ void MoleculeRenderer::render(const QMatrix4x4& view, const QMatrix4x4& projecti
                      view(0, 2) * (view(1, 0) * view(2, 1) - view(1, 1) * view(2, 0));
   const float viewScale = std::isfinite(det3) && det3 != 0.0f ? std::cbrt(std::fabs(det3)) : 1.0f;
 
+  // Depth cueing from the middle of the drawing to its back.
+  float cueStart = 0, cueEnd = 1;
+  if (!d->box.empty()) {
+    const fvec3 centre = (d->box.min() + d->box.max()) * 0.5f;
+    cueStart = -(view * QVector3D(centre.x, centre.y, centre.z)).z();
+    cueEnd = cueStart + 0.5f * (d->box.max() - d->box.min()).length() * viewScale;
+  }
   auto setCommon = [&](QOpenGLShaderProgram& p) {
     p.setUniformValue("view", view);
     p.setUniformValue("projection", projection);
     p.setUniformValue("viewScale", viewScale);
     p.setUniformValue("orthographic", ortho);
+    p.setUniformValue("cueColor", QVector3D(d->cueColor.r, d->cueColor.g, d->cueColor.b));
+    p.setUniformValue("cueStart", cueStart);
+    p.setUniformValue("cueEnd", cueEnd);
+    p.setUniformValue("cueStrength", d->cueStrength);
   };
 
   if (drawSpheres) {
@@ -485,6 +502,12 @@ void MoleculeRenderer::render(const QMatrix4x4& view, const QMatrix4x4& projecti
     f->glEnable(GL_BLEND);
 }
 
+void MoleculeRenderer::setDepthCue(const fvec4& background, float strength)
+{
+  d->cueColor = background;
+  d->cueStrength = strength;
+}
+
 bool MoleculeRenderer::bounds(fvec3& min, fvec3& max) const
 {
   if (d->box.empty())
@@ -494,6 +517,9 @@ bool MoleculeRenderer::bounds(fvec3& min, fvec3& max) const
   return true;
 }
 
-void MoleculeRenderer::releaseGL() { d->dropGL(); }
+void MoleculeRenderer::releaseGL()
+{
+  d->dropGL();
+}
 
 } // namespace vl

@@ -22,6 +22,9 @@ public:
   // Nothing drawn from now on.
   void clear();
 
+  // Far surfaces fade towards this colour (its strength 0: no depth cueing).
+  void setDepthCue(const fvec4& background, float strength);
+
   // Draws into the bound framebuffer; the OpenGL context must be current.
   // Uploads the per-item records first when prepare() changed it.
   void render(const QMatrix4x4& view, const QMatrix4x4& projection, int viewportWidth, int viewportHeight);

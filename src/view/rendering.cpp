@@ -13,7 +13,10 @@ namespace vl {
 
 namespace {
 constexpr float kPi = 3.14159265358979323846f;
-QVector3D toQt(const fvec3& v) { return QVector3D(v.x, v.y, v.z); }
+QVector3D toQt(const fvec3& v)
+{
+  return QVector3D(v.x, v.y, v.z);
+}
 } // namespace
 
 QMatrix4x4 Camera::lookAt(const fvec3& eye, const fvec3& centre, const fvec3& up)
@@ -95,6 +98,12 @@ QVector3D Camera::project(const fvec3& world) const
   return QVector3D((ndc.x() + 1.0f) * 0.5f * w, (1.0f - ndc.y()) * 0.5f * h, ndc.z() * 0.5f + 0.5f);
 }
 
+namespace {
+// How far the back of a drawing fades towards the background: enough to
+// tell near from far in a crowded box, little enough to keep every colour.
+constexpr float kDepthCue = 0.5f;
+} // namespace
+
 void Rendering::render(int width, int height)
 {
   QOpenGLContext* ctx = QOpenGLContext::currentContext();
@@ -125,10 +134,12 @@ void Rendering::render(int width, int height)
 
   if (!mScene)
     return;
-  mScene->moleculeRenderer().render(mCamera.viewMatrix(), mCamera.projectionMatrix(width, height), width, height);
+  const QMatrix4x4 projection = mCamera.projectionMatrix(width, height);
+  mScene->moleculeRenderer().setDepthCue(c, kDepthCue);
+  mScene->moleculeRenderer().render(mCamera.viewMatrix(), projection, width, height);
 
   // Into whatever framebuffer is bound: the window's or a capture's.
-  mScene->textOverlay().draw(mScene->texts(), width, height);
+  mScene->textOverlay().draw(mScene->placeTexts(mCamera.viewMatrix(), projection, width, height), width, height);
 }
 
 } // namespace vl

@@ -58,15 +58,18 @@ int countPixels(const QImage& img, const std::function<bool(float, float, QRgb)>
   return n;
 }
 
-bool isBackground(QRgb p) { return (p & 0xffffff) == 0; }
+bool isBackground(QRgb p)
+{
+  return (p & 0xffffff) == 0;
+}
 
 // The pixel shows the colour within a few 8-bit steps, or (not) the background.
 ::testing::AssertionResult shows(QRgb p, const fvec4& c)
 {
   const int r = std::lround(c.r * 255), g = std::lround(c.g * 255), b = std::lround(c.b * 255);
-  if ((c == kNothing || c == kSomething) ? isBackground(p) == (c == kNothing)
-                                         : std::abs(qRed(p) - r) <= 6 && std::abs(qGreen(p) - g) <= 6 &&
-                                               std::abs(qBlue(p) - b) <= 6)
+  if ((c == kNothing || c == kSomething)
+          ? isBackground(p) == (c == kNothing)
+          : std::abs(qRed(p) - r) <= 6 && std::abs(qGreen(p) - g) <= 6 && std::abs(qBlue(p) - b) <= 6)
     return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << "pixel (" << qRed(p) << "," << qGreen(p) << "," << qBlue(p) << ") expected ("
                                        << r << "," << g << "," << b << ")";
@@ -138,34 +141,83 @@ TEST_F(RendererTest, SpheresAreLitDiscsOfTheAtomRadius)
   EXPECT_EQ(countPixels(img, dark), 0); // below the ambient 0.2
 }
 
+TEST_F(RendererTest, HighlightsSitUpLeftAndTheBackFadesTowardsTheBackground)
+{
+  // Two oxygens, the left one in front; depth cueing towards white.
+  vl::Molecule m;
+  m.setMoleculeStyle(vl::MS_AtomsOnly);
+  addAtom(m, vl::AT_Oxygen, {-1, 0, 1}, 0.6f);
+  addAtom(m, vl::AT_Oxygen, {1, 0, -1}, 0.6f);
+  vl::MoleculeRenderer r;
+  r.prepare(m);
+  r.setDepthCue(vl::white, 0.5f);
+  const QImage img = draw(r);
+  r.releaseGL();
+  EXPECT_TRUE(shows(at(img, -1, 0), kOxygen)); // in front of the middle: its own colour
+  const QRgb far = at(img, 1, 0), shine = at(img, -1 - 0.18f, 0.23f);
+  EXPECT_GT(qGreen(far), qGreen(at(img, -1, 0)) + 15) << "faded towards white";
+  EXPECT_LT(qGreen(far), 128) << "gently";
+  EXPECT_GT(qGreen(shine), qGreen(at(img, -1 + 0.18f, -0.23f)) + 60) << "a highlight up and to the left";
+}
+
 TEST_F(RendererTest, EachStyleShowsItsShapesColoursAndHiddenParts)
 {
   enum Change { None, YellowBond, HideHydrogens, HideBond };
-  struct Probe { float x, y; fvec4 want; };
-  struct Case { vl::EMoleculeStyle style; float bondRadius; Change change; std::vector<Probe> probes; };
+  struct Probe {
+    float x, y;
+    fvec4 want;
+  };
+  struct Case {
+    vl::EMoleculeStyle style;
+    float bondRadius;
+    Change change;
+    std::vector<Probe> probes;
+  };
   std::vector<Case> cases{
       // Each bond half in its atom's colour with a sharp edge at the middle;
       // the cylinder has the bond's radius; nothing beyond the small H ball.
-      {vl::MS_BallAndStick, 0.0795349f, None,
-       {{-1, 0, kCarbon}, {-0.5f, 0, kCarbon}, {-0.04f, 0, kCarbon}, {0.04f, 0, kHydrogen}, {0.5f, 0, kHydrogen},
-        {1, 0, kHydrogen}, {-0.5f, 0.06f, kSomething}, {-0.5f, 0.11f, kNothing}, {1.2f, 0, kNothing},
+      {vl::MS_BallAndStick,
+       0.0795349f,
+       None,
+       {{-1, 0, kCarbon},
+        {-0.5f, 0, kCarbon},
+        {-0.04f, 0, kCarbon},
+        {0.04f, 0, kHydrogen},
+        {0.5f, 0, kHydrogen},
+        {1, 0, kHydrogen},
+        {-0.5f, 0.06f, kSomething},
+        {-0.5f, 0.11f, kNothing},
+        {1.2f, 0, kNothing},
         {0, -1.2f, kOxygen}}},
       {vl::MS_BallAndStick, 0.0795349f, YellowBond, {{-0.5f, 0, kYellow}, {0.5f, 0, kYellow}}},
       // Sticks: no balls inside the atom radii; hemispherical caps cover a
       // point off the axis past the end; a lone atom is a ball of stick radius.
-      {vl::MS_Sticks, 0.1f, None,
-       {{-1, 0, kCarbon}, {1, 0, kHydrogen}, {-1, 0.2f, kNothing}, {1, 0.14f, kNothing}, {-1.05f, 0.05f, kSomething},
-        {1.05f, -0.05f, kSomething}, {-1.14f, 0, kNothing}, {0, -1.2f, kOxygen}, {0, -1.2f + 0.15f, kNothing}}},
+      {vl::MS_Sticks,
+       0.1f,
+       None,
+       {{-1, 0, kCarbon},
+        {1, 0, kHydrogen},
+        {-1, 0.2f, kNothing},
+        {1, 0.14f, kNothing},
+        {-1.05f, 0.05f, kSomething},
+        {1.05f, -0.05f, kSomething},
+        {-1.14f, 0, kNothing},
+        {0, -1.2f, kOxygen},
+        {0, -1.2f + 0.15f, kNothing}}},
       // Wireframe: unlit halves, no balls, a cross on the lone atom.
-      {vl::MS_Wireframe, 0.1f, None,
+      {vl::MS_Wireframe,
+       0.1f,
+       None,
        {{-0.5f, 0.01f, kCarbon}, {0.5f, 0.01f, kHydrogen}, {-1, 0.2f, kNothing}, {0.1f, -1.2f + 0.01f, kOxygen}}},
       {vl::MS_Wireframe, 0.1f, YellowBond, {{-0.5f, 0.01f, kYellow}, {0.5f, 0.01f, kYellow}}},
       {vl::MS_AtomsOnly, 0.1f, None, {{0, 0, kNothing}, {-1, 0, kCarbon}, {1, 0, kHydrogen}}},
       // A hidden bond goes alone; hidden atoms take their bonds with them, in every style.
       {vl::MS_BallAndStick, 0.1f, HideBond, {{0, 0, kNothing}, {1, 0, kHydrogen}}}};
   for (auto style : {vl::MS_BallAndStick, vl::MS_Sticks, vl::MS_Wireframe, vl::MS_AtomsOnly})
-    cases.push_back({style, 0.1f, HideHydrogens, {{1, .01f, kNothing}, {.5f, .01f, kNothing}, {-.5f, .01f, kNothing},
-                                                   {-1, 0, kCarbon}}});
+    cases.push_back({style,
+                     0.1f,
+                     HideHydrogens,
+                     {{1, .01f, kNothing}, {.5f, .01f, kNothing}, {-.5f, .01f, kNothing}, {-1, 0, kCarbon}}});
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "style " << c.style << ", change " << c.change);
     CHO s(c.style, c.bondRadius);
@@ -193,10 +245,12 @@ TEST_F(RendererTest, WireframeLinesAreTwoPixelsAndCrossesMarkOnlyLoneAtoms)
     EXPECT_EQ(rows, 2) << "at x = " << x;
   }
   // Nothing coloured away from the bond and the lone atom's cross.
-  EXPECT_EQ(countPixels(img, [](float x, float y, QRgb p) {
-              return !isBackground(p) && !(std::fabs(y) < 2.5f / 32 && x > -1.1f && x < 1.1f) &&
-                     !(std::fabs(x) < 0.3f && std::fabs(y + 1.2f) < 0.3f);
-            }), 0);
+  EXPECT_EQ(countPixels(img,
+                        [](float x, float y, QRgb p) {
+                          return !isBackground(p) && !(std::fabs(y) < 2.5f / 32 && x > -1.1f && x < 1.1f) &&
+                                 !(std::fabs(x) < 0.3f && std::fabs(y + 1.2f) < 0.3f);
+                        }),
+            0);
   // Bounds: the line ends (no radii) and the cross.
   vl::MoleculeRenderer r;
   fvec3 lo, hi;
@@ -223,20 +277,38 @@ TEST_F(RendererTest, NearerSurfacesHideFartherOnesAndTheNearPlaneCutsBonds)
   // Probes: world (x, y), or window pixels in perspective.
   using Atoms = std::vector<std::tuple<vl::EAtomType, fvec3, float>>;
   using Probes = std::vector<std::pair<QPointF, fvec4>>;
-  const struct { vl::EMoleculeStyle style; bool perspective; Atoms atoms; Probes probes; } cases[] = {
-      {vl::MS_AtomsOnly, false, {{vl::AT_Nitrogen, {0.5f, 0, 1}, 0.8f}, {vl::AT_Oxygen, {-0.5f, 0, -1}, 0.8f}},
+  const struct {
+    vl::EMoleculeStyle style;
+    bool perspective;
+    Atoms atoms;
+    Probes probes;
+  } cases[] = {
+      {vl::MS_AtomsOnly,
+       false,
+       {{vl::AT_Nitrogen, {0.5f, 0, 1}, 0.8f}, {vl::AT_Oxygen, {-0.5f, 0, -1}, 0.8f}},
        {{{0, 0}, kNitrogen}, {{-1.1f, 0}, kOxygen}}},
-      {vl::MS_AtomsOnly, false, {{vl::AT_Oxygen, {-0.5f, 0, -1}, 0.8f}, {vl::AT_Nitrogen, {0.5f, 0, 1}, 0.8f}},
+      {vl::MS_AtomsOnly,
+       false,
+       {{vl::AT_Oxygen, {-0.5f, 0, -1}, 0.8f}, {vl::AT_Nitrogen, {0.5f, 0, 1}, 0.8f}},
        {{{0, 0}, kNitrogen}, {{-1.1f, 0}, kOxygen}}},
-      {vl::MS_BallAndStick, false,
-       {{vl::AT_Hydrogen, {-1.5f, 0, -1}, 0.1f}, {vl::AT_Hydrogen, {1.5f, 0, -1}, 0.1f},
-        {vl::AT_Oxygen, {-0.6f, 0, 0}, 0.4f}, {vl::AT_Nitrogen, {0.6f, 0, -2}, 0.4f}},
+      {vl::MS_BallAndStick,
+       false,
+       {{vl::AT_Hydrogen, {-1.5f, 0, -1}, 0.1f},
+        {vl::AT_Hydrogen, {1.5f, 0, -1}, 0.1f},
+        {vl::AT_Oxygen, {-0.6f, 0, 0}, 0.4f},
+        {vl::AT_Nitrogen, {0.6f, 0, -2}, 0.4f}},
        {{{-0.6f, 0}, kOxygen}, {{0.6f, 0}, kHydrogen}}},
-      {vl::MS_AtomsOnly, true, {{vl::AT_Oxygen, {0, 0, -8}, 1.0f}, {vl::AT_Nitrogen, {0.3f, 0, -5}, 0.5f}},
+      {vl::MS_AtomsOnly,
+       true,
+       {{vl::AT_Oxygen, {0, 0, -8}, 1.0f}, {vl::AT_Nitrogen, {0.3f, 0, -5}, 0.5f}},
        {{{kSize / 2 + 3, kSize / 2}, kNitrogen}, {{kSize / 2 - 12, kSize / 2}, kOxygen}}},
-      {vl::MS_Sticks, true, {{vl::AT_Carbon, {0.3f, 0, -0.1f}, 1e-4f}, {vl::AT_Carbon, {0.3f, 0, -6}, 1e-4f}},
+      {vl::MS_Sticks,
+       true,
+       {{vl::AT_Carbon, {0.3f, 0, -0.1f}, 1e-4f}, {vl::AT_Carbon, {0.3f, 0, -6}, 1e-4f}},
        {{{71, 64}, kSomething}, {{105, 64}, kSomething}, {{5, 5}, kNothing}, {{64, kSize - 5}, kNothing}}},
-      {vl::MS_BallAndStick, true, {{vl::AT_Carbon, {0.3f, 0, -0.1f}, 1e-4f}, {vl::AT_Carbon, {0.3f, 0, -6}, 1e-4f}},
+      {vl::MS_BallAndStick,
+       true,
+       {{vl::AT_Carbon, {0.3f, 0, -0.1f}, 1e-4f}, {vl::AT_Carbon, {0.3f, 0, -6}, 1e-4f}},
        {{{71, 64}, kSomething}, {{105, 64}, kSomething}, {{5, 5}, kNothing}, {{64, kSize - 5}, kNothing}}},
   };
   for (const auto& c : cases) {
@@ -287,10 +359,9 @@ TEST_F(RendererTest, PerspectiveImpostorsMatchRayCastSilhouettes)
     fvec3 a, b;
     float atomRadius, bondRadius;
     std::function<float(fvec3)> distance;
-  } shapes[] = {
-      {vl::MS_AtomsOnly, sc, sc, 1.0f, 0, [&](fvec3 q) { return (q - sc).length() - 1.0f; }},
-      {vl::MS_Sticks, p0, p1, 0.2f, 0.3f, [&](fvec3 q) { return axis(q, p0, p1, 0.3f, true); }},
-      {vl::MS_BallAndStick, f0, f1, 1e-4f, 0.5f, [&](fvec3 q) { return axis(q, f0, f1, 0.5f, false); }}};
+  } shapes[] = {{vl::MS_AtomsOnly, sc, sc, 1.0f, 0, [&](fvec3 q) { return (q - sc).length() - 1.0f; }},
+                {vl::MS_Sticks, p0, p1, 0.2f, 0.3f, [&](fvec3 q) { return axis(q, p0, p1, 0.3f, true); }},
+                {vl::MS_BallAndStick, f0, f1, 1e-4f, 0.5f, [&](fvec3 q) { return axis(q, f0, f1, 0.5f, false); }}};
   for (const auto& shape : shapes) {
     SCOPED_TRACE(testing::Message() << "style " << shape.style);
     vl::Molecule m;
@@ -303,9 +374,9 @@ TEST_F(RendererTest, PerspectiveImpostorsMatchRayCastSilhouettes)
     int inside = 0;
     for (int y = 0; y < kSize; ++y)
       for (int x = 0; x < kSize; ++x)
-        inside += ref[y * kSize + x] = rayHits(
-            fvec3(((x + 0.5f) / kSize * 2 - 1) * kTanHalf, (1 - (y + 0.5f) / kSize * 2) * kTanHalf, -1),
-            shape.distance);
+        inside += ref[y * kSize + x] =
+            rayHits(fvec3(((x + 0.5f) / kSize * 2 - 1) * kTanHalf, (1 - (y + 0.5f) / kSize * 2) * kTanHalf, -1),
+                    shape.distance);
     ASSERT_GT(inside, 200);
     // A disagreement is allowed only right on the reference silhouette.
     int wrong = 0;
@@ -335,8 +406,8 @@ TEST_F(RendererTest, BadInputDrawsWhatIsValid)
     vl::Atom* same = addAtom(m, vl::AT_Carbon, {0, 0, 0}, 0.3f);
     addAtom(m, vl::AT_Carbon, {1, 0, 0}, nan);
     addAtom(m, vl::AT_Carbon, {1, 1, 0}, -1.0f);
-    for (auto [a1, a2] : {std::pair{good, bad1}, {bad2, good}, {good, same} /* zero length */, {good, nullptr},
-                          {nullptr, nullptr}})
+    for (auto [a1, a2] :
+         {std::pair{good, bad1}, {bad2, good}, {good, same} /* zero length */, {good, nullptr}, {nullptr, nullptr}})
       addBond(m, a1, a2, 0.1f);
     r.prepare(m);
     ASSERT_TRUE(r.bounds(lo, hi));

@@ -66,5 +66,5 @@ void main() {
   if (!writeDepth(p)) discard;
   // Split at the midpoint with a sharp edge; each half takes its atom's colour.
   vec3 color = dot(p - vP0, u) < 0.5 * len ? vColor0 : vColor1;
-  fragColor = vec4(shade(color, n, rd), 1.0);
+  fragColor = vec4(shade(color, n, p, rd), 1.0);
 }

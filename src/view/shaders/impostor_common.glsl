@@ -3,7 +3,10 @@
 // looking down -z (perspective) or along -z from the plane z = 0
 // (orthographic, where rays may start behind the geometry; the depth-range
 // test decides what is kept). Ambient is 0.2 of the colour, so a surface
-// facing the eye shows exactly the atom's colour.
+// facing the eye shows the atom's colour. A second light, up and to the left
+// of the eye, adds only a specular highlight, well off the centre. Depth
+// cueing: behind the middle of the scene, surfaces fade towards the
+// background, up to cueStrength at the back.
 uniform mat4 projection;
 uniform bool orthographic;
 void eyeRay(vec3 pos, out vec3 ro, out vec3 rd) {
@@ -18,7 +21,16 @@ bool writeDepth(vec3 p) {
   gl_FragDepth = 0.5 * (gl_DepthRange.diff * z + gl_DepthRange.near + gl_DepthRange.far);
   return true;
 }
-vec3 shade(vec3 color, vec3 n, vec3 rd) {
+uniform vec3 cueColor;
+uniform float cueStart;
+uniform float cueEnd;
+uniform float cueStrength;
+const vec3 HIGHLIGHT_LIGHT = vec3(-0.52, 0.677, 0.52);  // normalised (-1, 1.3, 1)
+vec3 shade(vec3 color, vec3 n, vec3 p, vec3 rd) {
   float lambert = max(dot(n, -rd), 0.0);
-  return color * (0.2 + 0.8 * lambert);
+  vec3 halfway = normalize(HIGHLIGHT_LIGHT - rd);
+  float specular = pow(max(dot(n, halfway), 0.0), 80.0);
+  vec3 lit = color * (0.2 + 0.8 * lambert) + vec3(0.4 * specular);
+  float cue = cueStrength * clamp((-p.z - cueStart) / max(cueEnd - cueStart, 1e-6), 0.0, 1.0);
+  return mix(lit, cueColor, cue);
 }

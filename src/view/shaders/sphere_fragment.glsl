@@ -19,5 +19,5 @@ void main() {
   float t = -b - sqrt(disc);
   vec3 p = ro + t * rd;
   if (!writeDepth(p)) discard;
-  fragColor = vec4(shade(vColor, (p - vCenter) / vRadius, rd), 1.0);
+  fragColor = vec4(shade(vColor, (p - vCenter) / vRadius, p, rd), 1.0);
 }
