@@ -33,7 +33,11 @@ struct MolApplet::Preload {
   }
 };
 
-MolApplet::MolApplet() : mText(vl::make_ref<vl::Text>()), mHelp(vl::make_ref<vl::Text>()) {}
+MolApplet::MolApplet()
+    : mText(vl::make_ref<vl::Text>()), mHelp(vl::make_ref<vl::Text>()), mStatus(vl::make_ref<vl::Text>()),
+      mResults(vl::make_ref<vl::Text>())
+{
+}
 
 MolApplet::~MolApplet() = default;
 
@@ -82,11 +86,21 @@ void MolApplet::initEvent()
   mText->setViewportAlignment(vl::AlignHCenter | vl::AlignTop);
   mText->setTextAlignment(vl::TextAlignCenter);
   mText->translate(0, -5, 0);
+  for (vl::Text* corner : {mStatus.get(), mResults.get()}) {
+    const int side = corner == mStatus.get() ? vl::AlignRight : vl::AlignLeft;
+    corner->setFont(mText->font());
+    corner->setAlignment(side | vl::AlignBottom);
+    corner->setViewportAlignment(side | vl::AlignBottom);
+    corner->setTextAlignment(corner == mStatus.get() ? vl::TextAlignRight : vl::TextAlignLeft);
+    corner->translate(corner == mStatus.get() ? -5 : 5, 5, 0);
+  }
   // Readable on the background chosen at start-up.
   if (rendering())
     setBackground(rendering()->camera()->viewport()->clearColor());
 
   sceneManager()->addText(mText);
+  sceneManager()->addText(mStatus);
+  sceneManager()->addText(mResults);
 
   // Empty, and so not drawn, until F1.
   mHelp->setFont(mText->font());

@@ -43,6 +43,12 @@ public:
   void togglePlay();
   // F1: every key and mouse gesture, over the view.
   void toggleHelp();
+  // L: each visible atom's name beside it.
+  void toggleLabels();
+  // Ctrl+O: a file chosen in a dialog loads as a dropped one does.
+  void openFileDialog();
+  // Ctrl+S: the view at window size, saved as a PNG where a dialog says.
+  void saveViewDialog();
   // A click: pick (left) or measure (right) at window pixel (x, y).
   void clickEvent(vl::EMouseButton bt, int x, int y);
 
@@ -68,6 +74,9 @@ private:
   int mCurrentStyle = 1;
   vl::ref<vl::Text> mText;
   vl::ref<vl::Text> mHelp;
+  vl::ref<vl::Text> mStatus;  // bottom right: style, hidden hydrogens, title
+  vl::ref<vl::Text> mResults; // bottom left: the last measurement, with units
+  bool mShowLabels = false;
   std::unique_ptr<QTimer> mPlayTimer;
   const char* orbisk_dir_env = nullptr;
   std::string inp_fname;
@@ -84,6 +93,10 @@ private:
     int x = 0, y = 0;
     bool moved = false;
   } mPress;
+  // Atom names (L) and the numbers of the picked atoms, beside their atoms.
+  void updateLabels();
+  // The lines of the last measurement, for the results panel.
+  void showResults(const std::string& lines);
   // Shows "Drop a file" and, below it, why nothing was shown from the file.
   void showNothingLoaded(const std::string& file, const std::string& why);
   struct Preload;

@@ -1,32 +1,31 @@
 #include "app/molapp.h"
 
 #include "core/model/elements.h"
+#include "core/model/say.h"
 #include "view/scenemanager.h"
 #include "view/text.h"
-#include "core/model/say.h"
 
 // Ball radii for ball-and-stick by atomic number (angstrom): rising along each
 // period, flat across the lanthanides and actinides. Index 0 is unused.
 extern const float at_rad[119];
 const float at_rad[119] = {
-    0.00f,
-    0.15f, 0.17f,                                                             // H-He
-    0.20f, 0.22f, 0.24f, 0.26f, 0.28f, 0.30f, 0.32f, 0.34f,                   // Li-Ne
-    0.30f, 0.32f, 0.34f, 0.36f, 0.38f, 0.40f, 0.42f, 0.44f,                   // Na-Ar
-    0.40f, 0.41f, 0.42f, 0.43f, 0.44f, 0.45f, 0.46f, 0.47f, 0.48f, 0.49f,     // K-Ni
-    0.50f, 0.51f, 0.52f, 0.53f, 0.54f, 0.55f, 0.56f, 0.57f,                   // Cu-Kr
-    0.50f, 0.51f, 0.52f, 0.53f, 0.54f, 0.55f, 0.56f, 0.57f, 0.58f, 0.59f,     // Rb-Pd
-    0.60f, 0.61f, 0.62f, 0.63f, 0.64f, 0.65f, 0.66f, 0.67f,                   // Ag-Xe
-    0.60f, 0.61f, 0.62f,                                                      // Cs-La
-    0.62f, 0.62f, 0.62f, 0.62f, 0.62f, 0.62f, 0.62f,                          // Ce-Gd
-    0.62f, 0.62f, 0.62f, 0.62f, 0.62f, 0.62f, 0.62f,                          // Tb-Lu
-    0.63f, 0.64f, 0.65f, 0.66f, 0.67f, 0.68f, 0.69f, 0.70f, 0.71f, 0.72f,     // Hf-Hg
-    0.73f, 0.74f, 0.75f, 0.76f, 0.77f,                                        // Tl-Rn
-    0.70f, 0.71f, 0.72f,                                                      // Fr-Ac
-    0.72f, 0.72f, 0.72f, 0.72f, 0.72f, 0.72f, 0.72f,                          // Th-Cm
-    0.72f, 0.72f, 0.72f, 0.72f, 0.72f, 0.72f, 0.72f,                          // Bk-Lr
-    0.73f, 0.74f, 0.75f, 0.76f, 0.77f, 0.78f, 0.79f, 0.80f, 0.81f, 0.82f,     // Rf-Rg
-    0.83f, 0.84f, 0.85f, 0.86f, 0.87f,                                        // Cn-Og
+    0.00f, 0.15f, 0.17f,                                                  // H-He
+    0.20f, 0.22f, 0.24f, 0.26f, 0.28f, 0.30f, 0.32f, 0.34f,               // Li-Ne
+    0.30f, 0.32f, 0.34f, 0.36f, 0.38f, 0.40f, 0.42f, 0.44f,               // Na-Ar
+    0.40f, 0.41f, 0.42f, 0.43f, 0.44f, 0.45f, 0.46f, 0.47f, 0.48f, 0.49f, // K-Ni
+    0.50f, 0.51f, 0.52f, 0.53f, 0.54f, 0.55f, 0.56f, 0.57f,               // Cu-Kr
+    0.50f, 0.51f, 0.52f, 0.53f, 0.54f, 0.55f, 0.56f, 0.57f, 0.58f, 0.59f, // Rb-Pd
+    0.60f, 0.61f, 0.62f, 0.63f, 0.64f, 0.65f, 0.66f, 0.67f,               // Ag-Xe
+    0.60f, 0.61f, 0.62f,                                                  // Cs-La
+    0.62f, 0.62f, 0.62f, 0.62f, 0.62f, 0.62f, 0.62f,                      // Ce-Gd
+    0.62f, 0.62f, 0.62f, 0.62f, 0.62f, 0.62f, 0.62f,                      // Tb-Lu
+    0.63f, 0.64f, 0.65f, 0.66f, 0.67f, 0.68f, 0.69f, 0.70f, 0.71f, 0.72f, // Hf-Hg
+    0.73f, 0.74f, 0.75f, 0.76f, 0.77f,                                    // Tl-Rn
+    0.70f, 0.71f, 0.72f,                                                  // Fr-Ac
+    0.72f, 0.72f, 0.72f, 0.72f, 0.72f, 0.72f, 0.72f,                      // Th-Cm
+    0.72f, 0.72f, 0.72f, 0.72f, 0.72f, 0.72f, 0.72f,                      // Bk-Lr
+    0.73f, 0.74f, 0.75f, 0.76f, 0.77f, 0.78f, 0.79f, 0.80f, 0.81f, 0.82f, // Rf-Rg
+    0.83f, 0.84f, 0.85f, 0.86f, 0.87f,                                    // Cn-Og
 };
 
 namespace {
@@ -101,7 +100,31 @@ void MolApplet::updateMolecule()
   if (sceneManager())
     sceneManager()->showMolecule(mol);
 
+  updateLabels();
   updateText();
+}
+
+void MolApplet::updateLabels()
+{
+  if (!sceneManager())
+    return;
+  std::vector<vl::Label> labels;
+  if (mCurrentMolecule >= 0 && mCurrentMolecule < static_cast<int>(mMolecules.size())) {
+    const vl::Molecule& mol = *mMolecules[static_cast<size_t>(mCurrentMolecule)];
+    // Beside the drawn atom: its ball, the stick end, or the centre of the lines.
+    auto drawnRadius = [this](const vl::Atom& atom) {
+      return mCurrentStyle == 1 || mCurrentStyle == 3 ? atom.radius() : mCurrentStyle == 2 ? 0.1f : 0.0f;
+    };
+    if (mShowLabels)
+      for (const auto& atom : mol.atomList())
+        if (atom->visible())
+          labels.push_back({atom->coordinates(), drawnRadius(*atom), atom->atomName(), false});
+    vl::Atom* const picked[] = {m_at1, m_at2, m_at3, m_at4};
+    for (int i = 0; i < Nmat && i < 4; ++i)
+      if (picked[i] && mol.indexOf(picked[i]) >= 0)
+        labels.push_back({picked[i]->coordinates(), drawnRadius(*picked[i]), std::to_string(i + 1), true});
+  }
+  sceneManager()->setLabels(std::move(labels), mText ? mText->color() : vl::white);
 }
 
 void MolApplet::updateText()
@@ -113,4 +136,14 @@ void MolApplet::updateText()
   text += vl::Say(" (%n/%n)") << mCurrentMolecule + 1 << mMolecules.size();
   text += ": use the arrow keys to change molecule and style";
   mText->setText(text);
+
+  static const char* const kStyleNames[] = {"Wireframe", "Ball and stick", "Sticks", "Space filling"};
+  std::string status = kStyleNames[mCurrentStyle >= 0 && mCurrentStyle < 4 ? mCurrentStyle : 1];
+  if (!show_hydrogens)
+    status += " | H hidden";
+  const std::string& title = mMolecules[static_cast<size_t>(mCurrentMolecule)]->calculation().title;
+  if (!title.empty())
+    status += " | " + title;
+  if (mStatus)
+    mStatus->setText(status);
 }

@@ -7,6 +7,10 @@
 
 #include <QColor>
 #include <QColorDialog>
+#include <QFile>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QImage>
 #include <QTimer>
 
 #include "app/molapp.h"
@@ -31,12 +35,28 @@ constexpr int kCaptureHeight = 3000;
 // A press that moves further than this (window pixels) before its release is a drag.
 constexpr int kClickSlopPixels = 4;
 
+// A measurement for the results panel: the value with its unit.
+std::string withUnit(const char* format, double value)
+{
+  char text[64];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
+}
+
 } // namespace
 
 void MolApplet::keyPressEvent(unsigned short, vl::EKey key)
 {
   // Nothing below may touch a structure when none was loaded.
   const bool haveStructure = mCurrentMolecule >= 0 && mCurrentMolecule < static_cast<int>(mMolecules.size());
+
+  if (QGuiApplication::keyboardModifiers() & Qt::ControlModifier) {
+    if (key == vl::Key_O)
+      openFileDialog();
+    else if (key == vl::Key_S)
+      saveViewDialog();
+    return; // no plain key acts with Ctrl held
+  }
 
   switch (key) {
   case vl::Key_Up:
@@ -128,6 +148,10 @@ void MolApplet::keyPressEvent(unsigned short, vl::EKey key)
     togglePlay();
     return;
 
+  case vl::Key_L:
+    toggleLabels();
+    return;
+
   case vl::Key_H:
     toggleShowHydrogens();
     if (haveStructure)
@@ -216,6 +240,7 @@ void MolApplet::clickEvent(vl::EMouseButton bt, int x, int y)
       return;
     const vl::fvec3& c = hit.atom->coordinates();
     vl::Log::print(vl::Say("Atom = (%s) (%n,%n,%n).\n") << hit.atom->atomName() << c.x << c.y << c.z);
+    showResults("");
     if (Nmat < 4) {
       selectAtom(hit.atom);
       updateMolecule();
@@ -224,25 +249,38 @@ void MolApplet::clickEvent(vl::EMouseButton bt, int x, int y)
   }
 
   if (bt == vl::RightButton) {
-    if (Nmat >= 2)
-      vl::Log::print(vl::Say("Distance (%s-%s)=%n\n")
-                     << m_at1->atomName() << m_at2->atomName() << GeomRij(m_at1, m_at2));
+    std::string panel;
+    if (Nmat >= 2) {
+      const double r = GeomRij(m_at1, m_at2);
+      vl::Log::print(vl::Say("Distance (%s-%s)=%n\n") << m_at1->atomName() << m_at2->atomName() << r);
+      panel += "Distance " + m_at1->atomName() + "-" + m_at2->atomName() + ": " + withUnit("%.4f \u00c5", r);
+    }
     if (Nmat >= 3) {
-      vl::Log::print(vl::Say("Angle (%s-%s-%s)=%n\n") << m_at1->atomName() << m_at2->atomName() << m_at3->atomName()
-                                                      << GeomAngle(m_at1, m_at2, m_at3) * kRadToDeg);
+      const double angle = GeomAngle(m_at1, m_at2, m_at3) * kRadToDeg;
+      vl::Log::print(vl::Say("Angle (%s-%s-%s)=%n\n")
+                     << m_at1->atomName() << m_at2->atomName() << m_at3->atomName() << angle);
       double cx = 0, cy = 0, cz = 0;
       GeomCentroid(m_at1, m_at2, m_at3, &cx, &cy, &cz);
       vl::Log::print(vl::Say("Centroid (%s,%s,%s)=(%n,%n,%n)\n")
                      << m_at1->atomName() << m_at2->atomName() << m_at3->atomName() << cx << cy << cz);
+      const std::string three = m_at1->atomName() + "-" + m_at2->atomName() + "-" + m_at3->atomName();
+      panel += "\nAngle " + three + ": " + withUnit("%.2f\u00b0", angle) + "\nCentroid: (" + withUnit("%.4f", cx) +
+               ", " + withUnit("%.4f", cy) + ", " + withUnit("%.4f) \u00c5", cz);
     }
     if (Nmat >= 4) {
+      const double outOfPlane = GeomOutOfPlane(m_at1, m_at2, m_at3, m_at4) * kRadToDeg;
+      const double dihedral = GeomTorsion(m_at1, m_at2, m_at3, m_at4) * kRadToDeg;
       vl::Log::print(vl::Say("Out-of-plane angle (%s-%s-%s-%s)=%n\n")
-                     << m_at1->atomName() << m_at2->atomName() << m_at3->atomName() << m_at4->atomName()
-                     << GeomOutOfPlane(m_at1, m_at2, m_at3, m_at4) * kRadToDeg);
+                     << m_at1->atomName() << m_at2->atomName() << m_at3->atomName() << m_at4->atomName() << outOfPlane);
       vl::Log::print(vl::Say("Dihedral angle (%s-%s-%s-%s)=%n\n")
-                     << m_at1->atomName() << m_at2->atomName() << m_at3->atomName() << m_at4->atomName()
-                     << GeomTorsion(m_at1, m_at2, m_at3, m_at4) * kRadToDeg);
+                     << m_at1->atomName() << m_at2->atomName() << m_at3->atomName() << m_at4->atomName() << dihedral);
+      const std::string four =
+          m_at1->atomName() + "-" + m_at2->atomName() + "-" + m_at3->atomName() + "-" + m_at4->atomName();
+      panel += "\nOut-of-plane angle " + four + ": " + withUnit("%.2f\u00b0", outOfPlane) + "\nDihedral angle " + four +
+               ": " + withUnit("%.2f\u00b0", dihedral);
     }
+    if (Nmat >= 2)
+      showResults(panel);
     clearSelection();
     updateMolecule();
   }
@@ -266,9 +304,52 @@ void MolApplet::setBackground(const vl::fvec4& colour)
     rendering()->camera()->viewport()->setClearColor(colour);
   // Relative luminance of the colour as given (Rec. 709 weights).
   const double luminance = 0.2126 * colour.r + 0.7152 * colour.g + 0.0722 * colour.b;
-  for (vl::Text* text : {mText.get(), mHelp.get()})
+  for (vl::Text* text : {mText.get(), mHelp.get(), mStatus.get(), mResults.get()})
     if (text)
       text->setColor(luminance > 0.5 ? vl::black : vl::white);
+  updateLabels();
+}
+
+void MolApplet::showResults(const std::string& lines)
+{
+  if (mResults)
+    mResults->setText(lines);
+}
+
+void MolApplet::toggleLabels()
+{
+  mShowLabels = !mShowLabels;
+  updateLabels();
+}
+
+void MolApplet::openFileDialog()
+{
+  const QString file = QFileDialog::getOpenFileName(qt5_window.get(), "Open a structure file", QString(), QString(),
+                                                    nullptr, QFileDialog::DontUseNativeDialog);
+  if (file.isEmpty())
+    return; // cancelled
+  fileDroppedEvent({vl::String(QFile::encodeName(file).toStdString())});
+  if (openglContext())
+    openglContext()->update();
+}
+
+void MolApplet::saveViewDialog()
+{
+  vl::OpenGLContext* ctx = openglContext();
+  if (!ctx || !ctx->isInitialized() || !rendering())
+    return;
+  const QString file = QFileDialog::getSaveFileName(qt5_window.get(), "Save the view as PNG",
+                                                    QString::fromStdString(getInpFName() + ".png"),
+                                                    "PNG images (*.png)", nullptr, QFileDialog::DontUseNativeDialog);
+  if (file.isEmpty())
+    return;
+  ctx->makeCurrent();
+  std::string error;
+  const vl::Viewport* viewport = rendering()->camera()->viewport();
+  if (!vl::captureToPng(rendering(), viewport->width(), viewport->height(), file.toStdString(), &error))
+    vl::Log::print(vl::Say("Could not save the image %s: %s\n") << file.toStdString() << error);
+  else
+    vl::Log::print(vl::Say("Saved the view as %s\n") << file.toStdString());
 }
 
 void MolApplet::togglePlay()
@@ -297,8 +378,11 @@ void MolApplet::toggleHelp()
                                    "  H             show or hide hydrogens\n"
                                    "  C             print the coordinates\n"
                                    "  B             bond or unbond two picked atoms\n"
+                                   "  L             show or hide atom names\n"
                                    "  O             look at the structure face-on\n"
                                    "  R             back to the view of the load\n"
+                                   "  Ctrl+O        open a file\n"
+                                   "  Ctrl+S        save the view as a PNG\n"
                                    "  F1            this help\n"
                                    "  F3            background colour\n"
                                    "  F4            save a 5000 x 3000 PNG\n"

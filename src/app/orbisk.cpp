@@ -18,9 +18,9 @@
 #include <QColor>
 #include <tclap/CmdLine.h>
 
+#include "app/molapp.h"
 #include "core/export/export.h"
 #include "core/formats/inputfile.h"
-#include "app/molapp.h"
 #include "view/qt5widget.h"
 #include "view/rendering.h"
 #include "view/visualizationlibrary.h"
@@ -38,11 +38,11 @@ struct QtArguments {
 QtArguments splitQtArguments(int argc, char** argv)
 {
   static const char* const withValue[] = {"-platformpluginpath", "-platform", "-platformtheme", "-plugin",
-                                          "-qwindowgeometry", "-geometry", "-qwindowtitle", "-title",
-                                          "-qwindowicon", "-icon", "-session", "-style", "-stylesheet",
-                                          "-display", "-name", "-visual"};
-  static const char* const flags[] = {"-reverse", "-testability", "-widgetcount", "-nograb", "-dograb",
-                                      "-sync", "-qdevel", "-qdebug"};
+                                          "-qwindowgeometry",    "-geometry", "-qwindowtitle",  "-title",
+                                          "-qwindowicon",        "-icon",     "-session",       "-style",
+                                          "-stylesheet",         "-display",  "-name",          "-visual"};
+  static const char* const flags[] = {"-reverse", "-testability", "-widgetcount", "-nograb",
+                                      "-dograb",  "-sync",        "-qdevel",      "-qdebug"};
   static const char* const prefixes[] = {"-style=", "-stylesheet=", "-qmljsdebugger="};
 
   QtArguments out;
@@ -169,9 +169,8 @@ int main(int argc, char* argv[])
     TCLAP::ValueArg<int> heightArg("", "height", "Window height", false, 512, "pixels", cmd);
     TCLAP::SwitchArg fullscrArg("f", "fullscr", "Fullscreen mode", cmd, false);
     TCLAP::SwitchArg logvlArg("", "logvl", "Log VL", cmd, false);
-    TCLAP::ValueArg<std::string> backgroundArg("", "background",
-                                               "Background colour at start-up: a name such as white, or #rrggbb",
-                                               false, "", "colour", cmd);
+    TCLAP::ValueArg<std::string> backgroundArg(
+        "", "background", "Background colour at start-up: a name such as white, or #rrggbb", false, "", "colour", cmd);
     std::vector<std::string> formats = ExportFormatNames();
     TCLAP::ValuesConstraint<std::string> formatConstraint(formats);
     TCLAP::ValueArg<std::string> exportArg("", "export",

@@ -120,8 +120,8 @@ void OpenGLContext::removeAllEventListeners()
 
 // Listeners may add or remove listeners while handling an event: walk a copy
 // and skip those that left meanwhile.
-#define VL_FOR_EACH_LISTENER(a)                                                                                       \
-  for (Applet* a : std::vector<Applet*>(mListeners))                                                                  \
+#define VL_FOR_EACH_LISTENER(a)                                                                                        \
+  for (Applet * a : std::vector<Applet*>(mListeners))                                                                  \
     if (std::find(mListeners.begin(), mListeners.end(), a) != mListeners.end())
 
 void OpenGLContext::dispatchInitEvent()

@@ -3,9 +3,9 @@
 // window draws (camera, scene, trackball).
 #include <vector>
 
-#include "view/keys.h"
 #include "core/model/ref.h"
 #include "core/model/string.h"
+#include "view/keys.h"
 
 namespace vl {
 

@@ -12,12 +12,12 @@
 #include <memory>
 #include <vector>
 
+#include <QFile>
 #include <QImageWriter>
 #include <QOpenGLContext>
 #include <QOpenGLExtraFunctions>
 #include <QOpenGLFramebufferObject>
 #include <QOpenGLFunctions>
-#include <QFile>
 
 #include "view/rendering.h"
 
@@ -90,8 +90,9 @@ QImage allocateImage(int width, int height, QImage::Format format)
 #ifdef MADV_HUGEPAGE
   madvise(data, bytes, MADV_HUGEPAGE);
 #endif
-  return QImage(static_cast<uchar*>(data), width, height, static_cast<int>(bytesPerLine), format,
-                [](void* p) { std::free(p); }, data);
+  return QImage(
+      static_cast<uchar*>(data), width, height, static_cast<int>(bytesPerLine), format, [](void* p) { std::free(p); },
+      data);
 }
 
 // 16 bits resolve the fitted view (far / near about 3) to a ten-thousandth
@@ -195,7 +196,8 @@ bool writePng(const QImage& image, const std::string& fileName, std::string* err
   // it at the end, so a failed or partial write leaves the previous file.
   const size_t slash = fileName.rfind('/');
   const std::string dir = slash == std::string::npos ? std::string(".") : fileName.substr(0, slash + 1);
-  std::string temp = dir + (slash == std::string::npos ? "/" : "") + ".orbisk-capture-" + std::to_string(::getpid()) + ".tmp";
+  std::string temp =
+      dir + (slash == std::string::npos ? "/" : "") + ".orbisk-capture-" + std::to_string(::getpid()) + ".tmp";
   int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0) {
     // In a folder we may not create files in, an existing image we may write

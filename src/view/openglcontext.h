@@ -3,9 +3,9 @@
 // framebuffer, a list of listening applets and redraw requests.
 #include <vector>
 
-#include "view/keys.h"
 #include "core/model/ref.h"
 #include "core/model/string.h"
+#include "view/keys.h"
 
 namespace vl {
 
@@ -24,7 +24,13 @@ class OpenGLContextFormat {
 public:
   void setDoubleBuffer(bool on) { mDoubleBuffer = on; }
   bool doubleBuffer() const { return mDoubleBuffer; }
-  void setRGBABits(int r, int g, int b, int a) { mRed = r; mGreen = g; mBlue = b; mAlpha = a; }
+  void setRGBABits(int r, int g, int b, int a)
+  {
+    mRed = r;
+    mGreen = g;
+    mBlue = b;
+    mAlpha = a;
+  }
   int redBits() const { return mRed; }
   int greenBits() const { return mGreen; }
   int blueBits() const { return mBlue; }

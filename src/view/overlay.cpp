@@ -202,6 +202,9 @@ void TextOverlay::draw(const std::vector<ref<Text>>& texts, int width, int heigh
     f->glEnable(GL_CULL_FACE);
 }
 
-void TextOverlay::releaseGL() { d->dropGL(); }
+void TextOverlay::releaseGL()
+{
+  d->dropGL();
+}
 
 } // namespace vl

@@ -17,8 +17,8 @@
 #include <QUrl>
 #include <QWheelEvent>
 
-#include "view/visualizationlibrary.h"
 #include "core/model/log.h"
+#include "view/visualizationlibrary.h"
 
 namespace vlQt5 {
 
@@ -26,7 +26,10 @@ class Qt5Widget::WidgetFramebuffer : public vl::Framebuffer {
 public:
   explicit WidgetFramebuffer(const QWidget* widget) : mWidget(widget) {}
   int width() const override { return static_cast<int>(std::lround(mWidget->width() * mWidget->devicePixelRatioF())); }
-  int height() const override { return static_cast<int>(std::lround(mWidget->height() * mWidget->devicePixelRatioF())); }
+  int height() const override
+  {
+    return static_cast<int>(std::lround(mWidget->height() * mWidget->devicePixelRatioF()));
+  }
 
 private:
   const QWidget* mWidget;
@@ -43,27 +46,41 @@ vl::EKey translateKey(int qtKey)
   if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F12)
     return static_cast<vl::EKey>(vl::Key_F1 + (qtKey - Qt::Key_F1));
   switch (qtKey) {
-  case Qt::Key_Left: return vl::Key_Left;
-  case Qt::Key_Right: return vl::Key_Right;
-  case Qt::Key_Up: return vl::Key_Up;
-  case Qt::Key_Down: return vl::Key_Down;
-  case Qt::Key_Escape: return vl::Key_Escape;
+  case Qt::Key_Left:
+    return vl::Key_Left;
+  case Qt::Key_Right:
+    return vl::Key_Right;
+  case Qt::Key_Up:
+    return vl::Key_Up;
+  case Qt::Key_Down:
+    return vl::Key_Down;
+  case Qt::Key_Escape:
+    return vl::Key_Escape;
   case Qt::Key_Return:
-  case Qt::Key_Enter: return vl::Key_Return;
-  case Qt::Key_Backspace: return vl::Key_BackSpace;
-  case Qt::Key_Tab: return vl::Key_Tab;
-  case Qt::Key_Space: return vl::Key_Space;
-  default: return vl::Key_Unknown;
+  case Qt::Key_Enter:
+    return vl::Key_Return;
+  case Qt::Key_Backspace:
+    return vl::Key_BackSpace;
+  case Qt::Key_Tab:
+    return vl::Key_Tab;
+  case Qt::Key_Space:
+    return vl::Key_Space;
+  default:
+    return vl::Key_Unknown;
   }
 }
 
 vl::EMouseButton translateButton(Qt::MouseButton button)
 {
   switch (button) {
-  case Qt::LeftButton: return vl::LeftButton;
-  case Qt::RightButton: return vl::RightButton;
-  case Qt::MiddleButton: return vl::MiddleButton;
-  default: return vl::UnknownButton;
+  case Qt::LeftButton:
+    return vl::LeftButton;
+  case Qt::RightButton:
+    return vl::RightButton;
+  case Qt::MiddleButton:
+    return vl::MiddleButton;
+  default:
+    return vl::UnknownButton;
   }
 }
 
@@ -75,7 +92,10 @@ Qt5Widget::Qt5Widget(QWidget* parent, Qt::WindowFlags flags)
   setFocusPolicy(Qt::StrongFocus);
 }
 
-Qt5Widget::~Qt5Widget() { releaseContext(); }
+Qt5Widget::~Qt5Widget()
+{
+  releaseContext();
+}
 
 void Qt5Widget::releaseContext()
 {
@@ -119,7 +139,7 @@ bool Qt5Widget::initQt5Widget(const vl::String& title, const vl::OpenGLContextFo
   f.setDepthBufferSize(format.depthBufferBits());
   f.setStencilBufferSize(format.stencilBufferBits());
   f.setSamples(format.multisample() ? 4 : 0); // four samples per pixel when asked for
-  f.setSwapInterval(0); // frames come on demand: no waiting for the retrace
+  f.setSwapInterval(0);                       // frames come on demand: no waiting for the retrace
   setFormat(f);
   setWindowTitle(QString::fromStdString(title.toStdString()));
   move(x, y);
@@ -135,8 +155,7 @@ void Qt5Widget::show()
     if (QScreen* s = screen())
       setGeometry(s->geometry());
     QOpenGLWidget::showFullScreen();
-  }
-  else
+  } else
     QOpenGLWidget::show();
 }
 
@@ -151,7 +170,10 @@ std::string Qt5Widget::contextProblem() const
   return {};
 }
 
-vl::Framebuffer* Qt5Widget::framebuffer() { return mFramebuffer.get(); }
+vl::Framebuffer* Qt5Widget::framebuffer()
+{
+  return mFramebuffer.get();
+}
 
 void Qt5Widget::quitApplication()
 {

@@ -16,7 +16,11 @@ public:
   void setClearColor(const fvec4& color) { mClearColor = color; }
   const fvec4& clearColor() const { return mClearColor; }
   // Size in framebuffer (device) pixels; kept up to date by the window's resize.
-  void setSize(int w, int h) { mWidth = w; mHeight = h; }
+  void setSize(int w, int h)
+  {
+    mWidth = w;
+    mHeight = h;
+  }
   int width() const { return mWidth; }
   int height() const { return mHeight; }
 

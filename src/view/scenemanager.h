@@ -1,17 +1,27 @@
 #pragma once
 // What is drawn: at most one molecule and the overlay texts. The overlay stays
 // when the molecule is replaced.
+#include <string>
 #include <vector>
 
-#include "view/moleculerenderer.h"
-#include "view/overlay.h"
 #include "core/model/molecule.h"
 #include "core/model/ref.h"
+#include "view/moleculerenderer.h"
+#include "view/overlay.h"
 
 namespace vl {
 
 class OpenGLContext;
 class Text;
+
+// Text beside a point of the scene: drawn right of a sphere of `radius`
+// around it (or, with `before`, left of it), in the labels' colour.
+struct Label {
+  fvec3 position;
+  float radius = 0;
+  std::string text;
+  bool before = false;
+};
 
 class SceneManager {
 public:
@@ -24,6 +34,12 @@ public:
   void addText(const ref<Text>& text);
   const std::vector<ref<Text>>& texts() const { return mTexts; }
   TextOverlay& textOverlay() { return mOverlay; }
+
+  // Labels follow their points as the camera moves; replacing them asks for a redraw.
+  void setLabels(std::vector<Label> labels, const fvec4& color);
+  const std::vector<Label>& labels() const { return mLabels; }
+  // The overlay texts with the labels placed for this view, ready to draw.
+  const std::vector<ref<Text>>& placeTexts(const QMatrix4x4& view, const QMatrix4x4& projection, int width, int height);
 
   // Bounding box of the drawn molecule; false when none is drawn.
   bool bounds(fvec3& min, fvec3& max) const { return mMolecule.bounds(min, max); }
@@ -43,6 +59,9 @@ public:
 private:
   MoleculeRenderer mMolecule;
   std::vector<ref<Text>> mTexts;
+  std::vector<Label> mLabels;
+  fvec4 mLabelColor = white;
+  std::vector<ref<Text>> mPlaced; // mTexts, then one text per label in view
   TextOverlay mOverlay;
   OpenGLContext* mContext = nullptr;
 };

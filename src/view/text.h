@@ -79,6 +79,7 @@ public:
   ETextAlignment textAlignment() const { return mTextAlignment; }
   // Offset of the anchor in pixels, y up (as OpenGL counts).
   void translate(float x, float y, float z) { mOffset = mOffset + fvec3(x, y, z); }
+  void setOffset(const fvec3& offset) { mOffset = offset; }
   const fvec3& offset() const { return mOffset; }
   void setColor(const fvec4& color) { mColor = color; }
   const fvec4& color() const { return mColor; }

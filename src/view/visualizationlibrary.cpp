@@ -25,8 +25,8 @@ void VisualizationLibrary::init(bool log)
   gOpenGLLogged = false;
   if (!log)
     return;
-  Log::print(std::string("Visualization Library: ORBISK's scene toolkit\n") +
-             "  Qt " + qVersion() + " (built with " QT_VERSION_STR "), OpenGL 3.3 core profile requested\n" +
+  Log::print(std::string("Visualization Library: ORBISK's scene toolkit\n") + "  Qt " + qVersion() +
+             " (built with " QT_VERSION_STR "), OpenGL 3.3 core profile requested\n" +
              "  redraws on demand; the OpenGL driver is reported once the window is up\n");
 }
 
@@ -46,8 +46,8 @@ void VisualizationLibrary::logOpenGLInfo()
     return;
   gOpenGLLogged = true;
   QOpenGLFunctions* gl = ctx->functions();
-  Log::print("OpenGL vendor: " + glString(gl, GL_VENDOR) + "\n" + "OpenGL renderer: " + glString(gl, GL_RENDERER) + "\n" +
-             "OpenGL version: " + glString(gl, GL_VERSION) + "\n" +
+  Log::print("OpenGL vendor: " + glString(gl, GL_VENDOR) + "\n" + "OpenGL renderer: " + glString(gl, GL_RENDERER) +
+             "\n" + "OpenGL version: " + glString(gl, GL_VERSION) + "\n" +
              "GLSL version: " + glString(gl, GL_SHADING_LANGUAGE_VERSION) + "\n");
 }
 

@@ -96,5 +96,34 @@ class Keys(ScratchTest):
             self.assertLess(cpu_seconds(v.proc.pid) - before, 0.15)
             self.assertEqual(v.screenshot().rgb, still)
 
+    def dialog(self, v, keys, title, path):
+        """Opens a file dialog with the keys and answers it with the path."""
+        v.key(keys)
+        ids = v.xdotool("search", "--sync", "--name", title).split()
+        v.xdotool("windowfocus", "--sync", ids[0], "type", "--delay", 5, path)
+        v.xdotool("key", "Return")
+
+    def test_l_names_the_atoms_the_status_line_and_the_file_dialogs(self):
+        trj = os.path.join(os.path.dirname(BENZENE), "water-vibration.trj")
+        png = os.path.join(self.dir, "view.png")
+        with Viewer([BENZENE]) as v:
+            v.wait_for_log("New molecule: ")
+            plain = v.settled()
+            light = lambda img, y0=0, y1=512: sum(min(img.pixel(x, y)) > 200 for y in range(y0, y1) for x in range(512))
+            self.assertGreater(light(plain, 490), 20)  # the status line
+            v.key("l")
+            v.wait_until(lambda: light(v.screenshot()) > light(plain) + 100, what="the atom names")
+            v.key("l")
+            v.settled(plain.rgb)
+            v.key("h")
+            v.wait_until(lambda: light(v.screenshot(), 490) > light(plain, 490) + 20, what="H hidden")
+            # Ctrl+S saves the view at window size; Ctrl+O loads as a drop does.
+            self.dialog(v, "ctrl+s", "Save the view as PNG", png)
+            v.wait_for_log("Saved the view as %s\n" % png)
+            with open(png, "rb") as f:
+                self.assertEqual(f.read(24)[16:], (512).to_bytes(4, "big") * 2)
+            self.dialog(v, "ctrl+o", "Open a structure file", trj)
+            v.wait_for_log("New molecule:  - 3 atoms")
+
 if __name__ == "__main__":
     unittest.main(verbosity=2)

@@ -63,8 +63,18 @@ class Picking(ScratchTest):
                 self.assertTrue(near(img.pixel(*self.at[i]), HIGHLIGHT, 14), (NAMES[i], img.pixel(*self.at[i])))
             self.assertTrue(near(img.pixel(*self.at[4]), (254, 254, 254), 14), img.pixel(*self.at[4]))
 
+            # Each picked atom's number stands left of it: text where there was background.
+            for i in range(4):
+                x, y = self.at[i]
+                self.assertTrue(any(min(img.pixel(x - dx, y + dy)) > 200 for dx in range(12, 40)
+                                    for dy in range(-5, 6)), NAMES[i])
+
             before = len(v.stdout())
+            panel = lambda img: sum(min(img.pixel(x, y)) > 200 for y in range(440, 507) for x in range(0, 300, 2))
+            self.assertEqual(panel(v.screenshot()), 0)
             self.measure(v, "Dihedral angle")
+            # The results stay in the panel at the bottom left until the next pick.
+            v.wait_until(lambda: panel(v.screenshot()) > 100, what="the results panel")
             lines = v.stdout()[before:].splitlines()
             self.assertEqual([l.split("=")[0] for l in lines],
                              ["Distance (C1-N2)", "Angle (C1-N2-O3)", "Centroid (C1,N2,O3)",
@@ -80,6 +90,7 @@ class Picking(ScratchTest):
 
             # One atom: a right click prints nothing, and the next pick starts over.
             self.pick(v, 2)
+            v.wait_until(lambda: panel(v.screenshot()) == 0, what="the panel cleared")
             before = len(v.stdout())
             v.click(5, 5, button=3)
             self.pick(v, 0)

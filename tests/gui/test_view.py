@@ -6,10 +6,11 @@ import unittest
 from harness import BENZENE, TEST_DATA, ScratchTest, Viewer, read_xyz, write_xyz
 
 def drawn_box(v):
-    """(x0, y0, x1, y1, width, height, centre x, centre y) of what is drawn below the overlay line, once
-    the picture is still."""
-    v.wait_until(lambda: v.screenshot().bounding_box(y0=45) is not None, what="a structure")
-    x0, y0, x1, y1 = v.settled().bounding_box(y0=45)
+    """(x0, y0, x1, y1, width, height, centre x, centre y) of what is drawn between the overlay line and
+    the status line, once the picture is still."""
+    box = lambda img: img.bounding_box(y0=45, y1=img.height - 22)
+    v.wait_until(lambda: box(v.screenshot()) is not None, what="a structure")
+    x0, y0, x1, y1 = box(v.settled())
     return x0, y0, x1, y1, x1 - x0, y1 - y0, (x0 + x1) / 2, (y0 + y1) / 2
 
 class View(ScratchTest):

@@ -58,11 +58,14 @@ TEST_F(DisplayTest, StylesRadiiHighlightAndHiddenHydrogens)
   const float ball = o->radius(), bond = m.bond(0)->radius();
   EXPECT_NEAR(bond, 0.0795349, 5e-8); // follows the smaller ball, hydrogen's
   // (key, style, oxygen and bond radii; 0: as in ball-and-stick)
-  const struct { vl::EKey key; vl::EMoleculeStyle style; float oxygen, bond; } steps[] = {
-      {vl::Key_Up, vl::MS_Sticks, 0, 0.1f},        {vl::Key_Up, vl::MS_AtomsOnly, 1.52f, 0.1f},
-      {vl::Key_Up, vl::MS_Wireframe, 1.52f, 0.1f}, {vl::Key_Up, vl::MS_BallAndStick, 0, 0},
-      {vl::Key_Down, vl::MS_Wireframe, 0, 0},      {vl::Key_Down, vl::MS_AtomsOnly, 1.52f, 0},
-      {vl::Key_Down, vl::MS_Sticks, 1.52f, 0.1f},  {vl::Key_Down, vl::MS_BallAndStick, 0, 0}};
+  const struct {
+    vl::EKey key;
+    vl::EMoleculeStyle style;
+    float oxygen, bond;
+  } steps[] = {{vl::Key_Up, vl::MS_Sticks, 0, 0.1f},        {vl::Key_Up, vl::MS_AtomsOnly, 1.52f, 0.1f},
+               {vl::Key_Up, vl::MS_Wireframe, 1.52f, 0.1f}, {vl::Key_Up, vl::MS_BallAndStick, 0, 0},
+               {vl::Key_Down, vl::MS_Wireframe, 0, 0},      {vl::Key_Down, vl::MS_AtomsOnly, 1.52f, 0},
+               {vl::Key_Down, vl::MS_Sticks, 1.52f, 0.1f},  {vl::Key_Down, vl::MS_BallAndStick, 0, 0}};
   for (const auto& s : steps) {
     key(s.key);
     SCOPED_TRACE(testing::Message() << "style " << s.style);
@@ -118,7 +121,8 @@ TEST_F(DisplayTest, OverlayLineIsDrawnAndCountsStructures)
   if (!QGuiApplication::instance() && !gl.problem().empty())
     GTEST_SKIP() << "no Qt application: " << gl.problem();
   app.initEvent();
-  ASSERT_EQ(app.sceneManager()->texts().size(), 2u); // the overlay line, then the help (empty until F1)
+  // The overlay line, the status line, the results panel, then the help (empty until F1).
+  ASSERT_EQ(app.sceneManager()->texts().size(), 4u);
   const vl::Text& text = *app.sceneManager()->texts().front();
   EXPECT_FALSE(text.font()->path().empty()) << "VeraMono.ttf from the build tree's data directory";
 
@@ -165,7 +169,12 @@ TEST_F(DisplayTest, OverlayLineIsDrawnAndCountsStructures)
   EXPECT_EQ(text.text(), current().moleculeName() + " (2/3)" + tail);
   key(vl::Key_Up); // a style change leaves the line as it is
   EXPECT_EQ(text.text(), current().moleculeName() + " (2/3)" + tail);
-  ASSERT_EQ(app.sceneManager()->texts().size(), 2u) << "the overlay stays in the scene";
+  ASSERT_EQ(app.sceneManager()->texts().size(), 4u) << "the overlay stays in the scene";
+  // The status line names the style and hidden hydrogens.
+  const vl::Text& status = *app.sceneManager()->texts()[1];
+  EXPECT_EQ(status.text().substr(0, 6), "Sticks");
+  key(vl::Key_H);
+  EXPECT_EQ(status.text().substr(0, 17), "Sticks | H hidden");
 }
 
 } // namespace

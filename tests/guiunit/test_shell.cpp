@@ -28,8 +28,16 @@ using vl::fvec3;
 
 namespace {
 
-vl::Camera cameraOfSize(int w, int h) { vl::Camera camera; camera.viewport()->setSize(w, h); return camera; }
-float distance(const fvec3& a, const fvec3& b) { return (a - b).length(); }
+vl::Camera cameraOfSize(int w, int h)
+{
+  vl::Camera camera;
+  camera.viewport()->setSize(w, h);
+  return camera;
+}
+float distance(const fvec3& a, const fvec3& b)
+{
+  return (a - b).length();
+}
 
 // An OpenGL context that counts redraws and quits and has a chosen pixel ratio.
 class FakeContext : public vl::OpenGLContext {
@@ -64,20 +72,25 @@ TEST(FontLookup, OrderOfPlacesSearchedAndTheFallback)
   const std::vector<std::string> dirs{build, install};
   fs::create_directories(build + "/Dir.ttf");
   // (whether the file to be found appears just before the look-up, the name, the file found)
-  const struct { bool create; std::string name, found; } steps[] = {
-      // 1. The path as given, with backslashes as separators.
-      {true, given, given},
-      {true, root + "\\data\\font\\bitstream-vera\\VeraMono.ttf", given},
-      // 2. A relative path under the data directories, the build tree first.
-      {true, "fonts/Mono.ttf", install + "/fonts/Mono.ttf"},
-      {true, "fonts\\Mono.ttf", build + "/fonts/Mono.ttf"},
-      // 3. The bare name in the data directories: what a wrong ORBISK_ROOT_DIR,
-      //    or none at all, comes down to.
-      {true, "/nowhere\\data\\font\\bitstream-vera\\VeraMono.ttf", bare},
-      {false, "VeraMono.ttf", bare},
-      {true, "VeraMono.ttf", build + "/VeraMono.ttf"},
-      // Nothing found, or not a file.
-      {false, "Missing.ttf", ""}, {false, "Dir.ttf", ""}, {false, "", ""}, {false, "some/dir/", ""}};
+  const struct {
+    bool create;
+    std::string name, found;
+  } steps[] = {// 1. The path as given, with backslashes as separators.
+               {true, given, given},
+               {true, root + "\\data\\font\\bitstream-vera\\VeraMono.ttf", given},
+               // 2. A relative path under the data directories, the build tree first.
+               {true, "fonts/Mono.ttf", install + "/fonts/Mono.ttf"},
+               {true, "fonts\\Mono.ttf", build + "/fonts/Mono.ttf"},
+               // 3. The bare name in the data directories: what a wrong ORBISK_ROOT_DIR,
+               //    or none at all, comes down to.
+               {true, "/nowhere\\data\\font\\bitstream-vera\\VeraMono.ttf", bare},
+               {false, "VeraMono.ttf", bare},
+               {true, "VeraMono.ttf", build + "/VeraMono.ttf"},
+               // Nothing found, or not a file.
+               {false, "Missing.ttf", ""},
+               {false, "Dir.ttf", ""},
+               {false, "", ""},
+               {false, "some/dir/", ""}};
   for (const auto& step : steps) {
     if (step.create) {
       fs::create_directories(fs::path(step.found).parent_path());
@@ -108,8 +121,12 @@ TEST(FitView, DistanceBiasWholeBoxInViewAndNearFarWhereverTheEyeIs)
 {
   const float halfY = 30.0f * float(M_PI) / 180.0f;
   // The vertical angle is the smaller, then the horizontal one.
-  const struct { int w, h; float eyeZ; } cases[] = {{512, 512, 3.0f / std::sin(halfY)}, {1000, 500, 6.0f},
-                                                    {300, 600, 3.0f / std::sin(std::atan(std::tan(halfY) * 0.5f))}};
+  const struct {
+    int w, h;
+    float eyeZ;
+  } cases[] = {{512, 512, 3.0f / std::sin(halfY)},
+               {1000, 500, 6.0f},
+               {300, 600, 3.0f / std::sin(std::atan(std::tan(halfY) * 0.5f))}};
   vl::TrackballManipulator trackball;
   for (const auto& c : cases) {
     vl::Camera camera = cameraOfSize(c.w, c.h);
@@ -216,15 +233,22 @@ TEST(Trackball, DragsRotatePanAndZoom)
 TEST(Keys, QtKeysAndButtonsMapToTheApplications)
 {
   // (The letters, arrows, F3, F4 and Escape the viewer acts on are pressed in the window tests.)
-  const std::pair<int, vl::EKey> keys[] = {
-      {'b', vl::Key_B},         {'h', vl::Key_H},          {Qt::Key_0, vl::Key_0},          {Qt::Key_9, vl::Key_9},
-      {Qt::Key_F1, vl::Key_F1}, {Qt::Key_F12, vl::Key_F12}, {Qt::Key_Enter, vl::Key_Return}, {Qt::Key_C, vl::Key_C},
-      {Qt::Key_F13, vl::Key_Unknown}, {Qt::Key_Shift, vl::Key_Unknown}};
+  const std::pair<int, vl::EKey> keys[] = {{'b', vl::Key_B},
+                                           {'h', vl::Key_H},
+                                           {Qt::Key_0, vl::Key_0},
+                                           {Qt::Key_9, vl::Key_9},
+                                           {Qt::Key_F1, vl::Key_F1},
+                                           {Qt::Key_F12, vl::Key_F12},
+                                           {Qt::Key_Enter, vl::Key_Return},
+                                           {Qt::Key_C, vl::Key_C},
+                                           {Qt::Key_F13, vl::Key_Unknown},
+                                           {Qt::Key_Shift, vl::Key_Unknown}};
   for (const auto& [qt, key] : keys)
     EXPECT_EQ(vlQt5::translateKey(qt), key) << "Qt key " << qt;
-  const std::pair<Qt::MouseButton, vl::EMouseButton> buttons[] = {
-      {Qt::LeftButton, vl::LeftButton}, {Qt::RightButton, vl::RightButton}, {Qt::MiddleButton, vl::MiddleButton},
-      {Qt::BackButton, vl::UnknownButton}};
+  const std::pair<Qt::MouseButton, vl::EMouseButton> buttons[] = {{Qt::LeftButton, vl::LeftButton},
+                                                                  {Qt::RightButton, vl::RightButton},
+                                                                  {Qt::MiddleButton, vl::MiddleButton},
+                                                                  {Qt::BackButton, vl::UnknownButton}};
   for (const auto& [qt, button] : buttons)
     EXPECT_EQ(vlQt5::translateButton(qt), button) << "Qt button " << qt;
 }
@@ -260,8 +284,10 @@ TEST(Dispatch, ListenersTheirTrackballsEscapeAndPixelRatio)
   EXPECT_TRUE(context.eventListeners().empty());
 
   // Window pixels scale to framebuffer pixels, rounded.
-  const struct { float ratio; int window, framebuffer; } pixels[] = {
-      {1.0f, 137, 137}, {2.0f, 137, 274}, {1.5f, 137, 206}, {1.25f, 3, 4}, {1.5f, 0, 0}};
+  const struct {
+    float ratio;
+    int window, framebuffer;
+  } pixels[] = {{1.0f, 137, 137}, {2.0f, 137, 274}, {1.5f, 137, 206}, {1.25f, 3, 4}, {1.5f, 0, 0}};
   for (const auto& c : pixels) {
     context.ratio = c.ratio;
     EXPECT_EQ(vl::toFramebufferPixels(&context, c.window), c.framebuffer) << c.ratio << " x " << c.window;
@@ -278,7 +304,7 @@ TEST(CaptureFile, NameBytesReplaceAndFailure)
   QImage image(8, 4, QImage::Format_RGB888);
   std::string error;
   const std::string latin1 = dir + "caf\xe9.xyz.png"; // not UTF-8
-  for (auto colour : {Qt::red, Qt::blue}) { // the second replaces the first
+  for (auto colour : {Qt::red, Qt::blue}) {           // the second replaces the first
     image.fill(colour);
     ASSERT_TRUE(vl::writePng(image, latin1, &error)) << error;
   }
