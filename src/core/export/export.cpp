@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <exception>
 
+#include "core/export/writers.h"
 #include "core/formats/inputfile.h"
 #include "core/formats/loader.h"
-#include "core/export/writers.h"
 
 namespace {
 

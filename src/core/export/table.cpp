@@ -26,7 +26,8 @@ std::string number(const std::optional<double>& v, const char* format = "%.10f")
 // Tabs and line ends in a title would break the columns.
 std::string field(std::string text)
 {
-  std::replace_if(text.begin(), text.end(), [](char c) { return c == '\t' || c == '\n' || c == '\r'; }, ' ');
+  std::replace_if(
+      text.begin(), text.end(), [](char c) { return c == '\t' || c == '\n' || c == '\r'; }, ' ');
   return text;
 }
 

@@ -24,6 +24,40 @@ bool IsDashedRule(std::string_view line)
   return dash;
 }
 
+// What CFOUR printed about the geometry of the table before: the SCF energy
+// at convergence, then each correlated level, then its final energy.
+void ReadResult(std::string_view line, vl::Calculation& result)
+{
+  struct Level {
+    std::string_view marker;
+    const char* method; // null: the level stays as named before
+  };
+  static constexpr Level kLevels[] = {
+      {"Total MP2 energy        =", "MP2"},        {"E(CCSD)           =", "CCSD"},
+      {"E(CCSD(T))        =", "CCSD(T)"},          {"The total energy is", nullptr},
+      {"The final electronic energy is", nullptr},
+  };
+  if (qcout::Contains(line, "E(SCF)=")) {
+    const auto energy = qcout::NumberAfter(line, "E(SCF)=");
+    result.scfEnergy = energy;
+    result.totalEnergy = energy;
+    result.method = "SCF";
+    return;
+  }
+  for (const Level& level : kLevels)
+    if (qcout::Contains(line, level.marker)) {
+      if (const auto energy = qcout::NumberAfter(line, level.marker)) {
+        result.totalEnergy = energy;
+        if (level.method)
+          result.method = level.method;
+      }
+      return;
+    }
+  // CFOUR names the smallest force "Minimum force"; only its RMS force is a criterion.
+  if (qcout::Contains(line, "Minimum force:") && qcout::Contains(line, "RMS force:"))
+    result.convergence.rmsForce.value = qcout::NumberAfter(line, "RMS force:");
+}
+
 int ReadCfourLogFile(const std::string& file, int /*ftype*/, StructureList& structures, vl::Log& log)
 {
   auto startsTable = [&](std::string_view line, LineReader& in) {
@@ -47,7 +81,8 @@ int ReadCfourLogFile(const std::string& file, int /*ftype*/, StructureList& stru
                      symbol + std::to_string(position), qcout::TypeFromAtomicNumber(atomicNumber));
     }
   };
-  return qcout::ReadTables(file, structures, log, startsTable, readRows);
+  auto readResult = [](std::string_view line, LineReader&, vl::Calculation& result) { ReadResult(line, result); };
+  return qcout::ReadTables(file, structures, log, startsTable, readRows, readResult);
 }
 
 } // namespace

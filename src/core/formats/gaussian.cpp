@@ -27,10 +27,89 @@ bool IsMarker(std::string_view line, int type)
   return false;
 }
 
+// The method inside "E(RB3LYP)" of an "SCF Done:" line.
+std::string MethodInParentheses(std::string_view line)
+{
+  const size_t open = line.find("E(");
+  const size_t close = open == std::string_view::npos ? open : line.find(')', open);
+  return close == std::string_view::npos ? std::string() : std::string(line.substr(open + 2, close - open - 2));
+}
+
+// One row of the "Item Value Threshold Converged?" table.
+void ReadCriterion(std::string_view line, vl::ConvergenceCriterion& criterion)
+{
+  criterion.value = qcout::ToNumber(qcout::Word(line, 2));
+  criterion.threshold = qcout::ToNumber(qcout::Word(line, 3));
+  const std::string_view verdict = qcout::Word(line, 4);
+  criterion.converged.reset();
+  if (verdict == "YES" || verdict == "NO")
+    criterion.converged = verdict == "YES";
+}
+
+// Correlated energies, each printed after the lower levels: the last one
+// read is the highest level of theory.
+struct Correlated {
+  std::string_view marker;
+  const char* method;
+};
+constexpr Correlated kCorrelated[] = {
+    {" EUMP2 =", "MP2"},           {" EUMP3=", "MP3"},
+    {" UMP4(DQ)=", "MP4(DQ)"},     {" UMP4(SDQ)=", "MP4(SDQ)"},
+    {" UMP4(SDTQ)=", "MP4(SDTQ)"}, {" MP5 =", "MP5"},
+    {" E(CI)=", "CISD"},           {"amplitudes converged. E(Corr)=", "CC"},
+    {" CCSD(T)=", "CCSD(T)"},      {" QCISD(T)=", "QCISD(T)"},
+};
+
+// What Gaussian printed about the geometry of the table before.
+void ReadResult(std::string_view line, vl::Calculation& result, std::string_view coupledCluster)
+{
+  if (qcout::Contains(line, "SCF Done:")) {
+    const auto energy = qcout::NumberAfter(line, ") =");
+    result.scfEnergy = energy;
+    result.totalEnergy = energy;
+    result.method = MethodInParentheses(line);
+    return;
+  }
+  for (const Correlated& c : kCorrelated)
+    if (qcout::Contains(line, c.marker)) {
+      // A malformed value keeps the level below it.
+      if (const auto energy = qcout::NumberAfter(line, c.marker)) {
+        result.totalEnergy = energy;
+        result.method = std::string_view(c.method) == "CC" ? std::string(coupledCluster) : c.method;
+      }
+      return;
+    }
+  vl::Convergence& g = result.convergence;
+  if (qcout::Contains(line, " Maximum Force "))
+    ReadCriterion(line, g.maxForce);
+  else if (qcout::Contains(line, " RMS     Force "))
+    ReadCriterion(line, g.rmsForce);
+  else if (qcout::Contains(line, " Maximum Displacement "))
+    ReadCriterion(line, g.maxDisplacement);
+  else if (qcout::Contains(line, " RMS     Displacement "))
+    ReadCriterion(line, g.rmsDisplacement);
+}
+
+// The coupled-cluster method the route asks for (CCD, CCSD, QCISD...), as
+// the converged amplitudes line does not name it.
+std::string CoupledClusterMethod(std::string_view route)
+{
+  std::string upper(route);
+  for (char& c : upper)
+    c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+  for (const char* method : {"QCISD", "CCSD", "CCD", "QCID"})
+    if (qcout::Contains(upper, method))
+      return method;
+  return "CC";
+}
+
 // Reads the tables of one family: 0 input and Z-matrix orientations, 1 standard.
 int ReadGaussianFile(const std::string& file, StructureList& structures, int type, vl::Log& log)
 {
+  std::string coupledCluster = "CC"; // named by the route, which comes before any table
   auto startsTable = [&](std::string_view line, LineReader& in) {
+    if (line.size() > 2 && line[1] == '#')
+      coupledCluster = CoupledClusterMethod(line);
     if (!IsMarker(line, type))
       return 0;
     qcout::Announce(log, type == 0 ? "Found Input or Z-Matrix orientation!\n" : "Found Standard orientation!\n");
@@ -51,7 +130,10 @@ int ReadGaussianFile(const std::string& file, StructureList& structures, int typ
       qcout::AddAtom(molecule, x, y, z, symbol + std::to_string(centre), vl::atomType(symbol));
     }
   };
-  return qcout::ReadTables(file, structures, log, startsTable, readRows);
+  auto readResult = [&](std::string_view line, LineReader&, vl::Calculation& result) {
+    ReadResult(line, result, coupledCluster);
+  };
+  return qcout::ReadTables(file, structures, log, startsTable, readRows, readResult);
 }
 
 // Input/Z-matrix orientations are preferred; standard ones are the fallback.

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "core/formats/atomname.h"
+#include "core/formats/comment.h"
 #include "core/formats/countline.h"
 #include "core/formats/fieldreader.h"
 #include "core/formats/format.h"
@@ -28,8 +29,12 @@ int ReadMDLMolFile(const std::string& file, int /*ftype*/, StructureList& struct
 {
   LineReader in(file);
   std::string_view line;
-  // Name, program and comment lines are not used; line 4 is the counts line.
-  if (!in.skip(3) || !in.next(line))
+  // The name line is the title; program and comment lines are not used;
+  // line 4 is the counts line.
+  if (!in.next(line))
+    return -1;
+  const std::string title = TitleText(line);
+  if (!in.skip(2) || !in.next(line))
     return -1;
 
   // The atom count is the first three columns of the counts line.
@@ -38,6 +43,7 @@ int ReadMDLMolFile(const std::string& file, int /*ftype*/, StructureList& struct
     return -1;
 
   auto molecule = vl::make_ref<vl::Molecule>();
+  molecule->calculation().title = title;
   int i = 0;
   std::string symbol;
   while (in.next(line)) {

@@ -73,7 +73,12 @@ int ReadWfnInpFile(const std::string& file, int /*ftype*/, StructureList& struct
                      qcout::TypeFromAtomicNumber(qcout::TruncateCharge(charge)));
     }
   };
-  return qcout::ReadTables(file, structures, log, startsTable, readRows);
+  // The closing line: " TOTAL ENERGY =  -74.9659 THE VIRIAL(-V/T)=  2.006".
+  auto readResult = [](std::string_view line, LineReader&, vl::Calculation& result) {
+    if (qcout::Contains(line, "TOTAL ENERGY ="))
+      result.totalEnergy = qcout::NumberAfter(line, "TOTAL ENERGY =");
+  };
+  return qcout::ReadTables(file, structures, log, startsTable, readRows, readResult);
 }
 
 } // namespace

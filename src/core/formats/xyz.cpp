@@ -3,6 +3,7 @@
 // XYZ files and TRJ trajectories: frames of a count line, a comment line and
 // one "symbol x y z" line per atom; also a bare list of atom lines.
 #include "core/formats/atomname.h"
+#include "core/formats/comment.h"
 #include "core/formats/countline.h"
 #include "core/formats/fieldreader.h"
 #include "core/formats/format.h"
@@ -70,6 +71,7 @@ int ReadXYZFile(const std::string& file, int ftype, StructureList& structures, v
   while (in.next(line) && !IsBlank(line)) {
     int i = 0;
     int nAtoms = 0;
+    std::string comment;
     if (header) {
       if (!ParseCountLine(line, nAtoms)) {
         log.write(vl::Say("Line '%s' is invalid\n") << std::string(line));
@@ -78,8 +80,9 @@ int ReadXYZFile(const std::string& file, int ftype, StructureList& structures, v
       }
       if (nAtoms <= 0)
         return -4;
-      if (!in.skip(1)) // the comment line
+      if (!in.next(line))
         return -3;
+      comment = TitleText(line);
     }
 
     // nAtoms comes from the file, so nothing is reserved by it (a huge count in
@@ -95,6 +98,8 @@ int ReadXYZFile(const std::string& file, int ftype, StructureList& structures, v
     if (header && i != nAtoms)
       return -2; // the file ended inside the frame; the partial frame is dropped
     lastAtoms = static_cast<size_t>(molecule->atoms());
+    molecule->calculation().totalEnergy = CommentEnergy(comment);
+    molecule->calculation().title = std::move(comment);
     if (FinishStructure(molecule, structures, log))
       ++found_and_read;
   }
