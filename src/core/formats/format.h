@@ -26,6 +26,14 @@ enum FileType {
   FT_Wfn = 8,
   FT_Xyz = 9,
   FT_MdlMol = 10,
+  FT_Orca = 11,
+  FT_QChem = 12,
+  FT_Psi4 = 13,
+  FT_NWChem = 14,
+  FT_Molpro = 15,
+  FT_Xtb = 16,
+  FT_Fchk = 17,
+  FT_Molden = 18,
 };
 
 class LineReader;

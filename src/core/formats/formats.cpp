@@ -10,7 +10,10 @@
   X(kCfourFormat)                                                                                                      \
   X(kWfnFormat)                                                                                                        \
   X(kXyzFormat)                                                                                                        \
-  X(kMdlFormat)
+  X(kMdlFormat)                                                                                                        \
+  X(kXtbFormat)                                                                                                        \
+  X(kFchkFormat)                                                                                                       \
+  X(kMoldenFormat)
 
 #define ORBISK_DECLARE_FORMAT(entry) extern const FileFormat entry;
 ORBISK_FORMATS(ORBISK_DECLARE_FORMAT)

@@ -16,6 +16,22 @@ constexpr std::string_view kStandardMarker = "                         Standard 
 constexpr std::string_view kCommonPart = " orientation:";
 constexpr std::string_view kRule = "---------------------------------------------------------------------"; // 69
 
+// Besides Gaussian's own rule, a line of nothing but blanks and at least 20
+// dashes ends a table: xtb's imitation (g98.out) draws its rule one dash short.
+bool EndsTable(std::string_view line)
+{
+  if (qcout::Contains(line, kRule))
+    return true;
+  int dashes = 0;
+  for (char c : line) {
+    if (c == '-')
+      ++dashes;
+    else if (c != ' ' && c != '\r')
+      return false;
+  }
+  return dashes >= 20;
+}
+
 bool IsMarker(std::string_view line, int type)
 {
   if (!qcout::Contains(line, kCommonPart))
@@ -118,7 +134,7 @@ int ReadGaussianFile(const std::string& file, StructureList& structures, int typ
   };
   auto readRows = [](LineReader& in, int, vl::Molecule& molecule) {
     std::string_view line;
-    while (in.next(line) && !qcout::Contains(line, kRule)) {
+    while (in.next(line) && !EndsTable(line)) {
       int centre = 0, atomicNumber = -1, atomicType = 0;
       float x = 0, y = 0, z = 0;
       FieldReader(line) >> centre >> atomicNumber >> atomicType >> x >> y >> z;

@@ -1,0 +1,231 @@
+// Molden files: sections under "[Name]" lines. The structures are the frames
+// of [GEOMETRIES] XYZ in order, each with its [GEOCONV] energy and step values,
+// then the [Atoms] geometry (the one the orbitals belong to) unless it is one
+// of those frames, and [FR-COORD] (the geometry of the frequencies) only when
+// neither gives a structure.
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/formats/countline.h"
+#include "core/formats/fieldreader.h"
+#include "core/formats/format.h"
+#include "core/formats/linereader.h"
+#include "core/formats/qcout.h"
+
+namespace {
+
+enum class Section { Other, Title, Atoms, FrCoord, Geometries, GeoConv };
+
+std::string Trimmed(std::string_view text)
+{
+  const size_t first = text.find_first_not_of(" \t\r");
+  if (first == std::string_view::npos)
+    return {};
+  return std::string(text.substr(first, text.find_last_not_of(" \t\r") - first + 1));
+}
+
+std::string Upper(std::string text)
+{
+  for (char& c : text)
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// Appends the atom of "symbol x y z" words; false when a coordinate is no number.
+bool AddAtom(vl::Molecule& molecule, vl::EAtomType type, const std::string& symbol, std::string_view x,
+             std::string_view y, std::string_view z, bool bohr)
+{
+  const auto vx = qcout::ToNumber(x), vy = qcout::ToNumber(y), vz = qcout::ToNumber(z);
+  if (!vx || !vy || !vz)
+    return false;
+  auto convert = [bohr](double v) {
+    const float f = static_cast<float>(v);
+    return bohr ? qcout::BohrToAngstrom(f) : f;
+  };
+  qcout::AddAtom(molecule, convert(*vx), convert(*vy), convert(*vz), symbol + std::to_string(molecule.atoms() + 1),
+                 type);
+  return true;
+}
+
+bool AddSymbolAtom(vl::Molecule& molecule, std::string_view line, bool bohr)
+{
+  const std::string symbol = NormalizeSymbol(std::string(qcout::Word(line, 0)));
+  return AddAtom(molecule, vl::atomType(symbol), symbol, qcout::Word(line, 1), qcout::Word(line, 2),
+                 qcout::Word(line, 3), bohr);
+}
+
+// An [Atoms] row: label, number, atomic number, x, y, z.
+bool AddNumberedAtom(vl::Molecule& molecule, std::string_view line, bool bohr)
+{
+  int z = 0;
+  const auto charge = qcout::ToNumber(qcout::Word(line, 2));
+  if (!charge || !ParseCountLine(qcout::Word(line, 2), z))
+    return false;
+  char symbol[3] = {0, 0, 0};
+  BaseSetAtName(z, &symbol[0], &symbol[1]);
+  if (symbol[1] == ' ')
+    symbol[1] = '\0';
+  return AddAtom(molecule, qcout::TypeFromAtomicNumber(z), symbol, qcout::Word(line, 3), qcout::Word(line, 4),
+                 qcout::Word(line, 5), bohr);
+}
+
+bool SameGeometry(const vl::Molecule& a, const vl::Molecule& b)
+{
+  if (a.atoms() != b.atoms())
+    return false;
+  for (int i = 0; i < a.atoms(); ++i) {
+    if (a.atom(i)->atomType() != b.atom(i)->atomType())
+      return false;
+    for (int axis = 0; axis < 3; ++axis)
+      if (std::fabs(a.atom(i)->coordinates()[axis] - b.atom(i)->coordinates()[axis]) > 1e-4f)
+        return false;
+  }
+  return true;
+}
+
+int ReadMoldenFile(const std::string& file, int /*ftype*/, StructureList& structures, vl::Log& log)
+{
+  LineReader in(file);
+  std::string title;
+  std::vector<vl::ref<vl::Molecule>> frames;
+  vl::ref<vl::Molecule> atoms, frequencyAtoms; // the first whole [Atoms] and [FR-COORD]; a file has one of each
+  std::map<std::string, std::vector<std::optional<double>>> geoconv; // by keyword, one value per frame
+
+  Section section = Section::Other;
+  bool bohr = false;
+  vl::ref<vl::Molecule> table; // the rows of [Atoms] or [FR-COORD] read so far; null once malformed
+  std::vector<std::optional<double>>* values = nullptr; // the [GEOCONV] keyword being read
+  int frameRows = -1;        // rows still to come in the current frame; -1 before its count line
+  bool frameComment = false; // the comment line comes next
+
+  // [Atoms] and [FR-COORD] hold no count: only a section closed by the next
+  // one is known to be whole.
+  auto closeSection = [&](bool byHeader) {
+    if (section == Section::Geometries && (frameRows > 0 || frameComment))
+      frames.pop_back(); // a frame cut short
+    vl::ref<vl::Molecule>& whole = section == Section::Atoms ? atoms : frequencyAtoms;
+    if (table && byHeader && table->atoms() > 0 && !whole)
+      whole = table;
+    table = nullptr;
+    values = nullptr;
+    frameRows = -1;
+    frameComment = false;
+  };
+
+  std::string_view line;
+  while (in.next(line)) {
+    const std::string trimmed = Trimmed(line);
+    if (!trimmed.empty() && trimmed[0] == '[') {
+      closeSection(true);
+      const size_t close = trimmed.find(']');
+      const std::string name = Upper(trimmed.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+      const std::string argument = close == std::string::npos ? "" : Upper(trimmed.substr(close + 1));
+      section = Section::Other;
+      if (name == "TITLE") {
+        section = Section::Title;
+      } else if (name == "ATOMS") {
+        section = Section::Atoms;
+        bohr = argument.find("AU") != std::string::npos;
+        qcout::Announce(log, bohr ? "Found [Atoms] (Bohr)!\n" : "Found [Atoms] (Angs)!\n");
+        table = vl::make_ref<vl::Molecule>();
+      } else if (name == "FR-COORD") {
+        section = Section::FrCoord;
+        bohr = true;
+        qcout::Announce(log, "Found [FR-COORD] (Bohr)!\n");
+        table = vl::make_ref<vl::Molecule>();
+      } else if (name == "GEOMETRIES" && argument.find("XYZ") != std::string::npos) {
+        section = Section::Geometries;
+        qcout::Announce(log, "Found [GEOMETRIES] (Angs)!\n");
+      } else if (name == "GEOCONV") {
+        section = Section::GeoConv;
+      }
+      continue;
+    }
+    switch (section) {
+    case Section::Title:
+      if (title.empty())
+        title = trimmed;
+      break;
+    case Section::Atoms:
+    case Section::FrCoord:
+      if (table && !trimmed.empty() &&
+          !(section == Section::Atoms ? AddNumberedAtom(*table, line, bohr) : AddSymbolAtom(*table, line, true)))
+        table = nullptr;
+      break;
+    case Section::Geometries:
+      if (frameComment) {
+        frames.back()->calculation().title = trimmed;
+        frameComment = false;
+      } else if (frameRows > 0) {
+        if (!AddSymbolAtom(*frames.back(), line, false)) {
+          frames.pop_back(); // a malformed row: the frame is dropped, and what follows is no frame
+          section = Section::Other;
+        } else if (--frameRows == 0) {
+          frameRows = -1;
+        }
+      } else if (!trimmed.empty()) {
+        int count = 0;
+        if (trimmed.find_first_not_of("0123456789") != std::string::npos || !ParseCountLine(trimmed, count) ||
+            count <= 0) {
+          section = Section::Other;
+          break;
+        }
+        frames.push_back(vl::make_ref<vl::Molecule>());
+        frameRows = count;
+        frameComment = true;
+      }
+      break;
+    case Section::GeoConv:
+      if (trimmed.empty())
+        break;
+      if (std::isalpha(static_cast<unsigned char>(trimmed[0])))
+        values = &geoconv[std::string(qcout::Word(trimmed, 0))];
+      else if (values)
+        values->push_back(qcout::ToNumber(qcout::Word(trimmed, 0)));
+      break;
+    case Section::Other:
+      break;
+    }
+  }
+  closeSection(false);
+
+  int found = 0;
+  auto value = [&](const char* keyword, size_t k) -> std::optional<double> {
+    const auto it = geoconv.find(keyword);
+    return it != geoconv.end() && k < it->second.size() ? it->second[k] : std::nullopt;
+  };
+  for (size_t k = 0; k < frames.size(); ++k) {
+    vl::Calculation& c = frames[k]->calculation();
+    c.totalEnergy = value("energy", k);
+    c.convergence.maxForce.value = value("max-force", k);
+    c.convergence.rmsForce.value = value("rms-force", k);
+    c.convergence.maxDisplacement.value = value("max-step", k);
+    c.convergence.rmsDisplacement.value = value("rms-step", k);
+    found += FinishStructure(frames[k], structures, log) ? 1 : 0;
+  }
+  if (atoms && std::none_of(frames.begin(), frames.end(),
+                            [&](const vl::ref<vl::Molecule>& m) { return SameGeometry(*m, *atoms); })) {
+    atoms->calculation().title = title;
+    found += FinishStructure(atoms, structures, log) ? 1 : 0;
+  }
+  if (found == 0 && frequencyAtoms) {
+    frequencyAtoms->calculation().title = title;
+    found += FinishStructure(frequencyAtoms, structures, log) ? 1 : 0;
+  }
+  return found > 0 ? 0 : -1;
+}
+
+} // namespace
+
+extern const FileFormat kMoldenFormat;
+const FileFormat kMoldenFormat = ContentFormat(FT_Molden, "Molden file",
+                                               {
+                                                   // The first line of every Molden file.
+                                                   {{"[Molden Format]", "[MOLDEN FORMAT]"}, false, 1},
+                                               },
+                                               ReadMoldenFile);
