@@ -76,6 +76,7 @@ bool LineReader::next(std::string_view& line)
         mBegin = mEnd;
         return true;
       }
+      mExhausted = true;
       return false;
     }
     searchFrom = mBegin + scanned;

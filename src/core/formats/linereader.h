@@ -17,6 +17,9 @@ public:
   bool next(std::string_view& line);
   // Skips up to n lines; false when the file ended first.
   bool skip(int n);
+  // True once next() has found no line left: whatever was being read ran into
+  // the end of the file.
+  bool exhausted() const { return mExhausted; }
 
 private:
   bool fill();
@@ -25,4 +28,5 @@ private:
   size_t mBegin = 0; // first unread byte in mBuffer
   size_t mEnd = 0;   // end of valid bytes in mBuffer
   bool mEof = false;
+  bool mExhausted = false;
 };

@@ -56,7 +56,8 @@ inline void Announce(vl::Log& log, const char* message)
 // `startsTable(line, in)` looks at each line: 0 when it starts no table;
 // otherwise a table kind, with the header lines up to the first row consumed
 // (and announced). `readRows(in, kind, molecule)` then reads the rows; the
-// structure is finished and appended. `readResult(line, in, calculation)`
+// structure is finished and appended, marked cut short when its table ran
+// into the end of the file (a job still writing it). `readResult(line, in, calculation)`
 // sees every other line after an appended table, up to the next table: what
 // the program printed about that geometry. Returns 0 when a structure was
 // appended, -1 otherwise. What readRows throws leaves its structure out; the
@@ -79,6 +80,7 @@ int ReadTables(const std::string& file, StructureList& structures, vl::Log& log,
     current = nullptr;
     auto molecule = vl::make_ref<vl::Molecule>();
     readRows(in, kind, *molecule);
+    molecule->calculation().cutShort = in.exhausted();
     if (FinishStructure(molecule, structures, log)) {
       ++found;
       current = molecule.get();

@@ -48,6 +48,9 @@ struct Calculation {
   std::string method;                // as printed: "RB3LYP", "MP2", ...
   Convergence convergence;
   std::string title; // a frame's comment line, a record's title line
+  // The structure's table ran into the end of the file: a job still writing
+  // it, or a file cut short. Following a running job waits for the rest.
+  bool cutShort = false;
 
   bool hasEnergy() const { return totalEnergy.has_value(); }
 };
