@@ -38,7 +38,8 @@ TEST(FileFormats, EveryEntryIsConsistentDetectedFromAMinimalFileAndRead)
       {FT_Gamess, Fixture("water_opt.gamout")}, {FT_Cfour, Fixture("water_opt.c4")},
       {FT_Wfn, Fixture("water.wfn")},           {FT_Xyz, examples + "water-vibration.trj"},
       {FT_MdlMol, examples + "ethanol.mol"},    {FT_Xtb, Fixture("xtb_water_opt.out")},
-      {FT_Fchk, Fixture("water_opt.fchk")},     {FT_Molden, Fixture("water_opt.molden")}};
+      {FT_Fchk, Fixture("water_opt.fchk")},     {FT_Molden, Fixture("water_opt.molden")},
+      {FT_Orca, Fixture("orca_water_opt.out")}, {FT_QChem, Fixture("qchem_water_opt.out")}};
   std::set<int> codes = {FT_Unknown, FT_XyzNoHeader}; // FT_XyzNoHeader: read by the XYZ entry
   for (const FileFormat* f : FileFormats()) {
     SCOPED_TRACE(f->name);

@@ -11,6 +11,8 @@
   X(kWfnFormat)                                                                                                        \
   X(kXyzFormat)                                                                                                        \
   X(kMdlFormat)                                                                                                        \
+  X(kOrcaFormat)                                                                                                       \
+  X(kQChemFormat)                                                                                                      \
   X(kXtbFormat)                                                                                                        \
   X(kFchkFormat)                                                                                                       \
   X(kMoldenFormat)
