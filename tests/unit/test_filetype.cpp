@@ -33,13 +33,21 @@ TEST(FileFormats, EveryEntryIsConsistentDetectedFromAMinimalFileAndRead)
   const std::string mol = "benzene|  program|| 12 12  0  0  0  0  0  0  0  0999 V2000|    0.0000    0.0000    0.0000 C";
   const std::map<int, std::string> byName = {{FT_Xyz, kWater}, {FT_MdlMol, mol}};
   const std::string examples = std::string(ORBISK_TEST_DATA) + "/../../examples/";
-  const std::map<int, std::string> fixtures = {
-      {FT_Kalder, Fixture("ethanol.kalder")},   {FT_Gaussian, Fixture("water_opt.log")},
-      {FT_Gamess, Fixture("water_opt.gamout")}, {FT_Cfour, Fixture("water_opt.c4")},
-      {FT_Wfn, Fixture("water.wfn")},           {FT_Xyz, examples + "water-vibration.trj"},
-      {FT_MdlMol, examples + "ethanol.mol"},    {FT_Xtb, Fixture("xtb_water_opt.out")},
-      {FT_Fchk, Fixture("water_opt.fchk")},     {FT_Molden, Fixture("water_opt.molden")},
-      {FT_Orca, Fixture("orca_water_opt.out")}, {FT_QChem, Fixture("qchem_water_opt.out")}};
+  const std::map<int, std::string> fixtures = {{FT_Kalder, Fixture("ethanol.kalder")},
+                                               {FT_Gaussian, Fixture("water_opt.log")},
+                                               {FT_Gamess, Fixture("water_opt.gamout")},
+                                               {FT_Cfour, Fixture("water_opt.c4")},
+                                               {FT_Wfn, Fixture("water.wfn")},
+                                               {FT_Xyz, examples + "water-vibration.trj"},
+                                               {FT_MdlMol, examples + "ethanol.mol"},
+                                               {FT_Xtb, Fixture("xtb_water_opt.out")},
+                                               {FT_Fchk, Fixture("water_opt.fchk")},
+                                               {FT_Molden, Fixture("water_opt.molden")},
+                                               {FT_Orca, Fixture("orca_water_opt.out")},
+                                               {FT_QChem, Fixture("qchem_water_opt.out")},
+                                               {FT_Psi4, Fixture("psi4_water_opt.out")},
+                                               {FT_NWChem, Fixture("nwchem_water_opt.out")},
+                                               {FT_Molpro, Fixture("molpro_water_opt.out")}};
   std::set<int> codes = {FT_Unknown, FT_XyzNoHeader}; // FT_XyzNoHeader: read by the XYZ entry
   for (const FileFormat* f : FileFormats()) {
     SCOPED_TRACE(f->name);

@@ -13,6 +13,9 @@
   X(kMdlFormat)                                                                                                        \
   X(kOrcaFormat)                                                                                                       \
   X(kQChemFormat)                                                                                                      \
+  X(kPsi4Format)                                                                                                       \
+  X(kNWChemFormat)                                                                                                     \
+  X(kMolproFormat)                                                                                                     \
   X(kXtbFormat)                                                                                                        \
   X(kFchkFormat)                                                                                                       \
   X(kMoldenFormat)
