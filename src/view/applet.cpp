@@ -30,7 +30,7 @@ void Applet::updateEvent()
 {
   updateScene();
   if (mRendering && mContext)
-    mRendering->render(mContext->framebuffer()->width(), mContext->framebuffer()->height());
+    mRendering->render(mContext->framebuffer()->width(), mContext->framebuffer()->height(), true);
 }
 
 void Applet::addedListenerEvent(OpenGLContext* context)

@@ -8,6 +8,8 @@
 
 #include "core/model/ref.h"
 
+class QImage;
+
 namespace vl {
 
 class Text;
@@ -22,6 +24,11 @@ public:
   // Blends the texts over the bound framebuffer of width x height pixels; the
   // OpenGL context must be current.
   void draw(const std::vector<ref<Text>>& texts, int width, int height);
+
+  // Draws an opaque picture with its top left corner at window pixel (x, y),
+  // y down, into the bound framebuffer of the viewport last drawn into. It is
+  // uploaded again only when its pixels changed (QImage::cacheKey).
+  void drawPicture(const QImage& picture, int x, int y);
 
   // Frees the OpenGL objects; the context must be current.
   void releaseGL();

@@ -7,6 +7,7 @@
 #include <QOpenGLFunctions>
 #include <QVector4D>
 
+#include "view/plot.h"
 #include "view/scenemanager.h"
 
 namespace vl {
@@ -62,13 +63,27 @@ bool Camera::nearFar(float& zNear, float& zFar) const
   return true;
 }
 
-QMatrix4x4 Camera::projectionMatrix(int w, int h) const
+float Camera::sceneAspect() const
 {
-  const float aspect = (w > 0 && h > 0) ? static_cast<float>(w) / static_cast<float>(h) : 1.0f;
+  const float h = sceneHeight();
+  return mViewport.width() > 0 && h > 0 ? static_cast<float>(mViewport.width()) / h : 1.0f;
+}
+
+QMatrix4x4 Camera::projectionMatrix(int w, int h, float inset) const
+{
+  const float sceneH = static_cast<float>(h) * (1.0f - inset);
+  const float aspect = (w > 0 && sceneH > 0) ? static_cast<float>(w) / sceneH : 1.0f;
   float zNear = 0, zFar = 0;
   nearFar(zNear, zFar);
   QMatrix4x4 p;
   p.perspective(kFieldOfView, aspect, zNear, zFar);
+  if (inset > 0) {
+    // Squeeze the view into the part above the band: y from [-1, 1] to [-1 + 2 inset, 1].
+    QMatrix4x4 band;
+    band(1, 1) = 1.0f - inset;
+    band(1, 3) = inset;
+    p = band * p;
+  }
   return p;
 }
 
@@ -104,7 +119,7 @@ namespace {
 constexpr float kDepthCue = 0.5f;
 } // namespace
 
-void Rendering::render(int width, int height)
+void Rendering::render(int width, int height, bool window)
 {
   QOpenGLContext* ctx = QOpenGLContext::currentContext();
   if (!ctx || width <= 0 || height <= 0)
@@ -134,11 +149,15 @@ void Rendering::render(int width, int height)
 
   if (!mScene)
     return;
-  const QMatrix4x4 projection = mCamera.projectionMatrix(width, height);
+  const float inset = window ? mCamera.bottomInset() : 0.0f;
+  const QMatrix4x4 projection = mCamera.projectionMatrix(width, height, inset);
   mScene->moleculeRenderer().setDepthCue(c, kDepthCue);
   mScene->moleculeRenderer().render(mCamera.viewMatrix(), projection, width, height);
 
   // Into whatever framebuffer is bound: the window's or a capture's.
+  const int band = static_cast<int>(std::lround(inset * static_cast<float>(height)));
+  if (band > 0 && mScene->panel())
+    mScene->textOverlay().drawPicture(mScene->panel()->image(width, band), 0, height - band);
   mScene->textOverlay().draw(mScene->placeTexts(mCamera.viewMatrix(), projection, width, height), width, height);
 }
 

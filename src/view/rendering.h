@@ -1,6 +1,8 @@
 #pragma once
 // Camera, viewport and the rendering that draws a scene manager's content:
 // clear, molecule, overlay text.
+#include <algorithm>
+
 #include <QMatrix4x4>
 #include <QVector3D>
 
@@ -52,9 +54,19 @@ public:
   void clearSceneSphere() { mHasScene = false; }
   bool nearFar(float& zNear, float& zFar) const;
 
-  QMatrix4x4 projectionMatrix(int w, int h) const;
-  // At the viewport's size.
-  QMatrix4x4 projectionMatrix() const { return projectionMatrix(mViewport.width(), mViewport.height()); }
+  // A band at the bottom of the viewport, this fraction of its height, that
+  // the scene leaves to a panel: the view is fitted to the part above it.
+  void setBottomInset(float fraction) { mInset = std::clamp(fraction, 0.0f, 0.9f); }
+  float bottomInset() const { return mInset; }
+  // The height of the part above the band, and its aspect ratio.
+  float sceneHeight() const { return static_cast<float>(mViewport.height()) * (1.0f - mInset); }
+  float sceneAspect() const;
+
+  // The perspective for a w x h target; `inset` as above (0: the whole target).
+  QMatrix4x4 projectionMatrix(int w, int h, float inset) const;
+  QMatrix4x4 projectionMatrix(int w, int h) const { return projectionMatrix(w, h, 0.0f); }
+  // At the viewport's size, above its band.
+  QMatrix4x4 projectionMatrix() const { return projectionMatrix(mViewport.width(), mViewport.height(), mInset); }
 
   // The ray through framebuffer pixel (x, y), y counted up from the bottom.
   Ray computeRay(int x, int y) const;
@@ -67,6 +79,7 @@ private:
   fvec3 mSceneCentre;
   float mSceneRadius = 0;
   bool mHasScene = false;
+  float mInset = 0;
 };
 
 class Rendering {
@@ -77,8 +90,10 @@ public:
   SceneManager* sceneManager() const { return mScene; }
 
   // Draws the whole scene into the bound framebuffer at width x height with
-  // the camera's projection for that aspect. The GL context must be current.
-  void render(int width, int height);
+  // the camera's projection for that aspect. The window (`window`) also gets
+  // the scene's panel in the camera's bottom band; an off-screen picture gets
+  // neither. The GL context must be current.
+  void render(int width, int height, bool window = false);
 
 private:
   Camera mCamera;

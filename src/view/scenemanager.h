@@ -12,6 +12,7 @@
 namespace vl {
 
 class OpenGLContext;
+class Plot;
 class Text;
 
 // Text beside a point of the scene: drawn right of a sphere of `radius`
@@ -34,6 +35,10 @@ public:
   void addText(const ref<Text>& text);
   const std::vector<ref<Text>>& texts() const { return mTexts; }
   TextOverlay& textOverlay() { return mOverlay; }
+
+  // The picture under the scene, in the camera's bottom band; null for none.
+  void setPanel(const ref<Plot>& panel) { mPanel = panel; }
+  Plot* panel() const { return mPanel.get(); }
 
   // Labels follow their points as the camera moves; replacing them asks for a redraw.
   void setLabels(std::vector<Label> labels, const fvec4& color);
@@ -63,6 +68,7 @@ private:
   fvec4 mLabelColor = white;
   std::vector<ref<Text>> mPlaced; // mTexts, then one text per label in view
   TextOverlay mOverlay;
+  ref<Plot> mPanel;
   OpenGLContext* mContext = nullptr;
 };
 

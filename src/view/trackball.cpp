@@ -32,10 +32,7 @@ QVector3D trackballVector(int x, int y, int w, int h)
 // The distance from which a sphere of this radius fills the narrower field of view.
 float fitDistance(const Camera* camera, float radius)
 {
-  const Viewport* vp = camera->viewport();
-  const float aspect =
-      (vp->width() > 0 && vp->height() > 0) ? static_cast<float>(vp->width()) / static_cast<float>(vp->height()) : 1.0f;
-  const float halfFov = 0.5f * std::min(camera->fovY(), Camera::fovX(aspect)) * kPi / 180.0f;
+  const float halfFov = 0.5f * std::min(camera->fovY(), Camera::fovX(camera->sceneAspect())) * kPi / 180.0f;
   return radius / std::sin(halfFov);
 }
 
@@ -199,7 +196,7 @@ void TrackballManipulator::pan(int dx, int dy)
   Camera* camera = mRendering->camera();
   const QMatrix4x4& view = camera->viewMatrix();
   const float depth = std::max(-view.map(QVector3D(mPivot.x, mPivot.y, mPivot.z)).z(), 1e-3f);
-  const float h = static_cast<float>(std::max(1, camera->viewport()->height()));
+  const float h = std::max(1.0f, camera->sceneHeight());
   // World units per pixel at the pivot's depth: the pivot's plane moves with the mouse.
   const float perPixel = 2.0f * depth * std::tan(0.5f * camera->fovY() * kPi / 180.0f) / h;
   QMatrix4x4 m;

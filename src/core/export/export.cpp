@@ -14,7 +14,7 @@ struct ResultWriter {
   const char* name;
   FileFormat::WriteFunction write;
 };
-const ResultWriter kResultWriters[] = {{"table", WriteTable}};
+const ResultWriter kResultWriters[] = {{"table", WriteTable}, {"cjson", WriteCjson}};
 
 FileFormat::WriteFunction writerNamed(const std::string& name)
 {

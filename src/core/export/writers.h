@@ -11,3 +11,7 @@ std::optional<double> LowestEnergy(const StructureList& structures);
 
 // --export table: a header line, then one tab-separated line per structure.
 void WriteTable(std::FILE* out, const StructureList& structures, const std::string& source);
+
+// --export cjson: one Chemical JSON document, the last structure with every
+// structure's coordinates and energies as a trajectory.
+void WriteCjson(std::FILE* out, const StructureList& structures, const std::string& source);
