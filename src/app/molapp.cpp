@@ -8,6 +8,7 @@
 #include <system_error>
 #include <thread>
 
+#include <QFileSystemWatcher>
 #include <QTimer>
 
 #include "core/formats/loader.h"
@@ -112,6 +113,8 @@ void MolApplet::initEvent()
 void MolApplet::loadFile(std::string file)
 {
   mCurrentMolecule = 0;
+  mFile = file;
+  mFileStart = mMolecules.size();
   if (mPreload && mPreload->file == file) {
     // As if read here: the held-back log first, then the structures, then
     // what the reader threw.
@@ -128,6 +131,13 @@ void MolApplet::loadFile(std::string file)
     LoadStructureFile(file, mMolecules, vl::Log::standardOutput());
   }
 
+  // The energy plot comes up by itself for a file that gives two or more energies.
+  if (!mPlotChosen) {
+    int energies = 0;
+    for (const auto& m : mMolecules)
+      energies += m->calculation().totalEnergy.has_value();
+    mShowPlot = energies >= 2;
+  }
   if (!mMolecules.empty()) {
     mCurrentMolecule = static_cast<int>(mMolecules.size()) - 1;
     updateMolecule();
@@ -158,6 +168,13 @@ void MolApplet::fileDroppedEvent(const std::vector<vl::String>& files)
       showNothingLoaded(files.front().toStdString(), e.what());
     }
   }
+}
+
+void MolApplet::resizeEvent(int w, int h)
+{
+  vl::Applet::resizeEvent(w, h);
+  if (!mMolecules.empty())
+    updateText(); // the corner texts follow the plot's band
 }
 
 void MolApplet::showNothingLoaded(const std::string& file, const std::string& why)

@@ -1,6 +1,8 @@
 #pragma once
 // The viewer: owns the structure list, draws the current structure and
 // answers the window's key, mouse and drop events.
+#include <sys/types.h>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -9,8 +11,10 @@
 #include "view/applet.h"
 
 namespace vl {
+class Plot;
 class Text;
-}
+} // namespace vl
+class QFileSystemWatcher;
 class QTimer;
 namespace vlQt5 {
 class Qt5Widget;
@@ -28,6 +32,7 @@ public:
   void keyPressEvent(unsigned short ch, vl::EKey key) override;
   void keyReleaseEvent(unsigned short ch, vl::EKey key) override;
   void fileDroppedEvent(const std::vector<vl::String>& files) override;
+  void resizeEvent(int w, int h) override;
 
   void loadFile(std::string file);
   // Starts reading `file` on a worker thread while the window comes up; the
@@ -43,8 +48,17 @@ public:
   void togglePlay();
   // F1: every key and mouse gesture, over the view.
   void toggleHelp();
+  // F5: the last file read again; its structures replace the ones it gave.
+  void reloadFile();
+  // --follow: watches the last file and takes the structures a running job
+  // appends to it, once each table is complete.
+  void followFile();
   // L: each visible atom's name beside it.
   void toggleLabels();
+  // E: the energy plot under the structure. Shown from the start when the
+  // file gives two or more energies, unless E has hidden it.
+  void toggleEnergyPlot();
+  bool energyPlotShown() const { return mShowPlot; }
   // Ctrl+O: a file chosen in a dialog loads as a dropped one does.
   void openFileDialog();
   // Ctrl+S: the view at window size, saved as a PNG where a dialog says.
@@ -77,6 +91,22 @@ private:
   vl::ref<vl::Text> mStatus;  // bottom right: style, hidden hydrogens, title
   vl::ref<vl::Text> mResults; // bottom left: the last measurement, with units
   bool mShowLabels = false;
+  vl::ref<vl::Plot> mEnergyPlot;
+  std::vector<int> mPlotStructures; // the structure of each plot point
+  bool mShowPlot = false;
+  bool mPlotChosen = false; // E was pressed: the default no longer applies
+  // The last file loaded, and where its structures start in the list.
+  std::string mFile;
+  size_t mFileStart = 0;
+  struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+  } mFileIdentity;
+  std::unique_ptr<QFileSystemWatcher> mWatcher;
+  std::unique_ptr<QTimer> mSettle;
+  void rememberFileState();
+  void takeNewStructures();
   std::unique_ptr<QTimer> mPlayTimer;
   const char* orbisk_dir_env = nullptr;
   std::string inp_fname;
@@ -93,6 +123,10 @@ private:
     int x = 0, y = 0;
     bool moved = false;
   } mPress;
+  // The energy plot's points and mark, and the band the view leaves it.
+  void updateEnergyPlot();
+  // The plot's band in framebuffer pixels; 0 when hidden.
+  int plotBand() const;
   // Atom names (L) and the numbers of the picked atoms, beside their atoms.
   void updateLabels();
   // The lines of the last measurement, for the results panel.

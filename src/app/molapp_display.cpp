@@ -1,7 +1,14 @@
 #include "app/molapp.h"
 
+#include <cmath>
+#include <cstdio>
+
+#include <QFontMetrics>
+
 #include "core/model/elements.h"
 #include "core/model/say.h"
+#include "view/plot.h"
+#include "view/rendering.h"
 #include "view/scenemanager.h"
 #include "view/text.h"
 
@@ -29,6 +36,10 @@ const float at_rad[119] = {
 };
 
 namespace {
+
+constexpr double kKcalPerHartree = 627.509474;
+// The share of the window's height the energy plot takes under the structure.
+constexpr float kPlotBand = 0.28f;
 
 // Unknown elements keep the uniform ball radius that ball-and-stick starts from.
 constexpr float kUnknownBallRadius = 0.3f;
@@ -141,9 +152,76 @@ void MolApplet::updateText()
   std::string status = kStyleNames[mCurrentStyle >= 0 && mCurrentStyle < 4 ? mCurrentStyle : 1];
   if (!show_hydrogens)
     status += " | H hidden";
-  const std::string& title = mMolecules[static_cast<size_t>(mCurrentMolecule)]->calculation().title;
-  if (!title.empty())
-    status += " | " + title;
+  const vl::Calculation& calculation = mMolecules[static_cast<size_t>(mCurrentMolecule)]->calculation();
+  if (calculation.totalEnergy) {
+    double lowest = *calculation.totalEnergy;
+    for (const auto& m : mMolecules)
+      if (const auto& e = m->calculation().totalEnergy)
+        lowest = std::min(lowest, *e);
+    char energyText[96];
+    std::snprintf(energyText, sizeof energyText, " | E = %.8f Eh | \u0394E = %.2f kcal/mol", *calculation.totalEnergy,
+                  (*calculation.totalEnergy - lowest) * kKcalPerHartree);
+    status += energyText;
+  }
+  if (const std::optional<bool> converged = calculation.convergence.converged())
+    status += *converged ? " | converged" : " | not converged";
+  if (!calculation.title.empty())
+    status += " | " + calculation.title;
+  // One line: a long title is cut short to the window's width.
+  if (mStatus && rendering() && rendering()->camera()->viewport()->width() > 0) {
+    const QFontMetrics metrics(mStatus->drawingFont());
+    status =
+        metrics
+            .elidedText(QString::fromStdString(status), Qt::ElideRight, rendering()->camera()->viewport()->width() - 10)
+            .toStdString();
+  }
   if (mStatus)
     mStatus->setText(status);
+
+  // The corner texts stand above the plot's band.
+  const float band = static_cast<float>(plotBand());
+  if (mStatus)
+    mStatus->setOffset(vl::fvec3(-5, 5 + band, 0));
+  if (mResults)
+    mResults->setOffset(vl::fvec3(5, 5 + band, 0));
+  updateEnergyPlot();
+}
+
+int MolApplet::plotBand() const
+{
+  if (!mShowPlot || !rendering())
+    return 0;
+  return static_cast<int>(std::lround(kPlotBand * static_cast<float>(rendering()->camera()->viewport()->height())));
+}
+
+void MolApplet::updateEnergyPlot()
+{
+  if (!mEnergyPlot)
+    mEnergyPlot = vl::make_ref<vl::Plot>();
+  std::vector<vl::Plot::Point> points;
+  mPlotStructures.clear();
+  double lowest = HUGE_VAL;
+  for (const auto& m : mMolecules)
+    if (const auto& e = m->calculation().totalEnergy)
+      lowest = std::min(lowest, *e);
+  int marked = -1;
+  for (size_t k = 0; k < mMolecules.size(); ++k)
+    if (const auto& e = mMolecules[k]->calculation().totalEnergy) {
+      if (static_cast<int>(k) == mCurrentMolecule)
+        marked = static_cast<int>(points.size());
+      points.push_back({static_cast<double>(k + 1), (*e - lowest) * kKcalPerHartree});
+      mPlotStructures.push_back(static_cast<int>(k));
+    }
+  mEnergyPlot->setPoints(std::move(points));
+  mEnergyPlot->setMarked(marked);
+  mEnergyPlot->setTitle(mPlotStructures.empty() ? "No energies in this file"
+                                                : "\u0394E (kcal/mol) against structure number");
+  if (mText) {
+    mEnergyPlot->setFont(mText->drawingFont());
+    mEnergyPlot->setColors(mText->color(), rendering() ? rendering()->camera()->viewport()->clearColor() : vl::black);
+  }
+  if (rendering())
+    rendering()->camera()->setBottomInset(mShowPlot ? kPlotBand : 0.0f);
+  if (sceneManager())
+    sceneManager()->setPanel(mShowPlot ? mEnergyPlot : nullptr);
 }

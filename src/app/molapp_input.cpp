@@ -19,6 +19,7 @@
 #include "core/model/pick.h"
 #include "core/model/say.h"
 #include "view/capture.h"
+#include "view/plot.h"
 #include "view/qt5widget.h"
 #include "view/rendering.h"
 #include "view/scenemanager.h"
@@ -152,6 +153,10 @@ void MolApplet::keyPressEvent(unsigned short, vl::EKey key)
     toggleLabels();
     return;
 
+  case vl::Key_E:
+    toggleEnergyPlot();
+    return;
+
   case vl::Key_H:
     toggleShowHydrogens();
     if (haveStructure)
@@ -184,6 +189,10 @@ void MolApplet::keyReleaseEvent(unsigned short ch, vl::EKey key)
   }
   if (key == vl::Key_F4) {
     captureCanvas();
+    return;
+  }
+  if (key == vl::Key_F5) {
+    reloadFile();
     return;
   }
   vl::Applet::keyReleaseEvent(ch, key);
@@ -222,6 +231,16 @@ void MolApplet::clickEvent(vl::EMouseButton bt, int x, int y)
     // Events come in window pixels, the ray wants framebuffer pixels.
     x = vl::toFramebufferPixels(ctx, x);
     y = vl::toFramebufferPixels(ctx, y);
+    // In the plot's band a click chooses the structure of the nearest point.
+    const int band = plotBand();
+    if (band > 0 && y >= fbHeight - band) {
+      const int point = mEnergyPlot ? mEnergyPlot->pointAt(x, y - (fbHeight - band)) : -1;
+      if (point >= 0 && point < static_cast<int>(mPlotStructures.size())) {
+        mCurrentMolecule = mPlotStructures[static_cast<size_t>(point)];
+        updateMolecule();
+      }
+      return;
+    }
     const vl::Camera* camera = rendering()->camera();
     const vl::Ray ray = camera->computeRay(x, fbHeight - y);
 
@@ -308,12 +327,25 @@ void MolApplet::setBackground(const vl::fvec4& colour)
     if (text)
       text->setColor(luminance > 0.5 ? vl::black : vl::white);
   updateLabels();
+  updateEnergyPlot();
 }
 
 void MolApplet::showResults(const std::string& lines)
 {
   if (mResults)
     mResults->setText(lines);
+}
+
+void MolApplet::toggleEnergyPlot()
+{
+  mPlotChosen = true;
+  mShowPlot = !mShowPlot;
+  if (!mMolecules.empty())
+    updateText();
+  else
+    updateEnergyPlot();
+  if (openglContext())
+    openglContext()->update();
 }
 
 void MolApplet::toggleLabels()
@@ -379,6 +411,7 @@ void MolApplet::toggleHelp()
                                    "  C             print the coordinates\n"
                                    "  B             bond or unbond two picked atoms\n"
                                    "  L             show or hide atom names\n"
+                                   "  E             show or hide the energy plot\n"
                                    "  O             look at the structure face-on\n"
                                    "  R             back to the view of the load\n"
                                    "  Ctrl+O        open a file\n"
@@ -386,9 +419,11 @@ void MolApplet::toggleHelp()
                                    "  F1            this help\n"
                                    "  F3            background colour\n"
                                    "  F4            save a 5000 x 3000 PNG\n"
+                                   "  F5            read the file again\n"
                                    "  Escape        close\n"
                                    "Mouse\n"
-                                   "  left click    pick an atom (up to four)\n"
+                                   "  left click    pick an atom (up to four);\n"
+                                   "                on the plot, choose a structure\n"
                                    "  right click   measure the picked atoms\n"
                                    "  left drag     turn\n"
                                    "  middle drag   move\n"

@@ -161,14 +161,18 @@ int main(int argc, char* argv[])
   int rc = 0;
 
   try {
-    TCLAP::CmdLine cmd("ORBISK: a viewer for molecular structures and for the geometries in the outputs of "
-                       "quantum-chemistry programs (Gaussian, GAMESS, CFOUR, KALDER, XYZ/TRJ, MDL Molfile/SD, WFN). "
-                       "Written by the ORBISK developers.",
-                       ' ', ORBISK_VERSION_TEXT, true);
+    TCLAP::CmdLine cmd(
+        "ORBISK: a viewer for molecular structures and for the geometries in the outputs of "
+        "quantum-chemistry programs (Gaussian, GAMESS, CFOUR, KALDER, ORCA, Q-Chem, Psi4, NWChem, Molpro, xtb; "
+        "Gaussian formatted checkpoints, Molden, XYZ/TRJ, MDL Molfile/SD, WFN). "
+        "Written by the ORBISK developers.",
+        ' ', ORBISK_VERSION_TEXT, true);
     TCLAP::ValueArg<int> widthArg("", "width", "Window width", false, 512, "pixels", cmd);
     TCLAP::ValueArg<int> heightArg("", "height", "Window height", false, 512, "pixels", cmd);
     TCLAP::SwitchArg fullscrArg("f", "fullscr", "Fullscreen mode", cmd, false);
     TCLAP::SwitchArg logvlArg("", "logvl", "Log VL", cmd, false);
+    TCLAP::SwitchArg followArg("", "follow", "Watch the file and add the structures a running job writes to it", cmd,
+                               false);
     TCLAP::ValueArg<std::string> backgroundArg(
         "", "background", "Background colour at start-up: a name such as white, or #rrggbb", false, "", "colour", cmd);
     std::vector<std::string> formats = ExportFormatNames();
@@ -271,6 +275,8 @@ int main(int argc, char* argv[])
         return 1;
       }
       molApplet->loadFile(fname);
+      if (followArg.getValue())
+        molApplet->followFile();
 
       rc = app->exec();
 

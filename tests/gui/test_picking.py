@@ -70,7 +70,7 @@ class Picking(ScratchTest):
                                     for dy in range(-5, 6)), NAMES[i])
 
             before = len(v.stdout())
-            panel = lambda img: sum(min(img.pixel(x, y)) > 200 for y in range(440, 507) for x in range(0, 300, 2))
+            panel = lambda img: sum(min(img.pixel(x, y)) > 200 for y in range(440, 507) for x in range(0, 250, 2))
             self.assertEqual(panel(v.screenshot()), 0)
             self.measure(v, "Dihedral angle")
             # The results stay in the panel at the bottom left until the next pick.
