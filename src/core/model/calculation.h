@@ -4,6 +4,9 @@
 // give stays absent, never 0.
 #include <optional>
 #include <string>
+#include <vector>
+
+#include "core/model/vector.h"
 
 namespace vl {
 
@@ -42,6 +45,14 @@ struct Convergence {
   }
 };
 
+// One vibrational normal mode as the program printed it.
+struct NormalMode {
+  double frequency = 0;                // cm-1; an imaginary frequency is negative
+  std::optional<double> irIntensity;   // km/mol
+  std::optional<double> ramanActivity; // as printed (A^4/amu)
+  std::vector<fvec3> displacement;     // one Cartesian vector per atom of the structure, in table order
+};
+
 struct Calculation {
   std::optional<double> totalEnergy; // hartree: the highest level of theory printed for this geometry
   std::optional<double> scfEnergy;   // hartree
@@ -51,6 +62,9 @@ struct Calculation {
   // The structure's table ran into the end of the file: a job still writing
   // it, or a file cut short. Following a running job waits for the rest.
   bool cutShort = false;
+  // The normal modes computed at this geometry, in the program's order;
+  // each has a displacement for every atom of the structure.
+  std::vector<NormalMode> modes;
 
   bool hasEnergy() const { return totalEnergy.has_value(); }
 };
