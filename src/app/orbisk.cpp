@@ -181,6 +181,8 @@ int main(int argc, char* argv[])
                                            "Write the structures read from the file to standard output in this "
                                            "format instead of opening a window",
                                            false, "", &formatConstraint, cmd);
+    TCLAP::ValueArg<int> modeArg("", "mode", "With --export xyz: twenty frames of this normal mode's motion", false, 0,
+                                 "N", cmd);
     TCLAP::UnlabeledValueArg<std::string> fileArg("filename", "Name of input file", true, "default", "filename", cmd);
 
     cmd.parse(static_cast<int>(qtArgs.rest.size()), qtArgs.rest.data());
@@ -217,7 +219,7 @@ int main(int argc, char* argv[])
       std::cerr << (fileProblem.empty() ? "Cannot open file '" + fname + "'\n" : fileProblem) << std::flush;
       rc = 1;
     } else if (exportArg.isSet()) {
-      rc = ExportStructures(fname, exportArg.getValue());
+      rc = ExportStructures(fname, exportArg.getValue(), modeArg.getValue());
     } else {
       std::string why;
       if (!displayAvailable(qtArgs, why)) {

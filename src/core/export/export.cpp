@@ -1,8 +1,10 @@
 #include "core/export/export.h"
 
+#include <cmath>
 #include <cstdio>
 #include <exception>
 
+#include "core/chemistry/vibration.h"
 #include "core/export/writers.h"
 #include "core/formats/inputfile.h"
 #include "core/formats/loader.h"
@@ -14,7 +16,7 @@ struct ResultWriter {
   const char* name;
   FileFormat::WriteFunction write;
 };
-const ResultWriter kResultWriters[] = {{"table", WriteTable}, {"cjson", WriteCjson}};
+const ResultWriter kResultWriters[] = {{"modes", WriteModes}, {"table", WriteTable}, {"cjson", WriteCjson}};
 
 FileFormat::WriteFunction writerNamed(const std::string& name)
 {
@@ -45,8 +47,54 @@ std::vector<std::string> ExportFormatNames()
   return names;
 }
 
-int ExportStructures(const std::string& file, const std::string& format)
+namespace {
+
+// --export xyz --mode N: twenty frames of mode N (1-based) over one period,
+// at the window's default amplitude. False, with the reason printed, when
+// there is no such mode.
+bool WriteModeFrames(std::FILE* out, const StructureList& structures, const std::string& source, int mode)
 {
+  const vl::Molecule* structure = StructureWithModes(structures);
+  if (!structure) {
+    printError(source + ": the file gives no normal modes\n");
+    return false;
+  }
+  const auto& modes = structure->calculation().modes;
+  if (mode < 1 || mode > static_cast<int>(modes.size())) {
+    printError("Mode " + std::to_string(mode) + " does not exist: " + source + " gives modes 1 to " +
+               std::to_string(modes.size()) + "\n");
+    return false;
+  }
+  const vl::NormalMode& m = modes[static_cast<size_t>(mode - 1)];
+  const std::vector<vl::fvec3> d = CentredDisplacement(*structure, m);
+  const double amplitude = DefaultAmplitude(d);
+  constexpr int kFrames = 20;
+  StructureList frames;
+  for (int k = 0; k < kFrames; ++k) {
+    auto frame = vl::make_ref<vl::Molecule>();
+    const std::vector<vl::fvec3> x = ModePositions(*structure, d, amplitude, 2.0 * M_PI * k / kFrames);
+    for (int i = 0; i < structure->atoms(); ++i) {
+      auto atom = vl::make_ref<vl::Atom>(*structure->atom(i));
+      atom->setCoordinates(x[static_cast<size_t>(i)]);
+      frame->addAtom(atom);
+    }
+    char title[96];
+    std::snprintf(title, sizeof title, "mode %d, %.2f cm-1, frame %d of %d", mode, m.frequency, k + 1, kFrames);
+    frame->calculation().title = title;
+    frames.push_back(frame);
+  }
+  WriteXyzFrames(out, frames);
+  return true;
+}
+
+} // namespace
+
+int ExportStructures(const std::string& file, const std::string& format, int mode)
+{
+  if (mode != 0 && format != "xyz") {
+    printError("--mode goes with --export xyz\n");
+    return 1;
+  }
   // Standard output carries the data; the log goes to standard error.
   vl::Log& log = vl::Log::standardError();
   const FileFormat::WriteFunction write = writerNamed(format);
@@ -78,7 +126,12 @@ int ExportStructures(const std::string& file, const std::string& format)
   }
   LogStructureList(structures, log);
 
-  write(stdout, structures, file);
+  if (mode != 0) {
+    if (!WriteModeFrames(stdout, structures, file, mode))
+      return 1;
+  } else {
+    write(stdout, structures, file);
+  }
   if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
     printError("Cannot write to standard output\n");
     return 1;

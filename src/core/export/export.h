@@ -10,4 +10,6 @@ std::vector<std::string> ExportFormatNames();
 // structures to standard output in the named format and returns the exit
 // status: 0 when at least one structure was written, 1 otherwise (also after
 // a reader error, once the structures read before it are written).
-int ExportStructures(const std::string& file, const std::string& format);
+// `mode` (1-based, 0 for none) with xyz writes twenty frames of that
+// normal mode's motion over one period instead.
+int ExportStructures(const std::string& file, const std::string& format, int mode = 0);

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "core/chemistry/vibration.h"
 #include "core/model/calculation.h"
 
 namespace {
@@ -61,5 +62,36 @@ void WriteTable(std::FILE* out, const StructureList& structures, const std::stri
       line += '\t' + number(v->value, "%.8g");
     line += '\t' + std::string(!converged ? "" : *converged ? "yes" : "no") + '\t' + field(c.title) + '\n';
     std::fputs(line.c_str(), out);
+  }
+}
+
+void WriteModes(std::FILE* out, const StructureList& structures, const std::string& /*source*/)
+{
+  std::fputs("mode\tfrequency_cm-1\tir_km_mol\traman\n", out);
+  const vl::Molecule* structure = StructureWithModes(structures);
+  if (!structure)
+    return;
+  const auto& modes = structure->calculation().modes;
+  for (size_t k = 0; k < modes.size(); ++k) {
+    const std::string line = std::to_string(k + 1) + '\t' + number(modes[k].frequency, "%.4f") + '\t' +
+                             number(modes[k].irIntensity, "%.4f") + '\t' + number(modes[k].ramanActivity, "%.4f") +
+                             '\n';
+    std::fputs(line.c_str(), out);
+  }
+}
+
+void WriteXyzFrames(std::FILE* out, const StructureList& frames)
+{
+  for (const auto& frame : frames) {
+    std::string text = std::to_string(frame->atoms()) + '\n' + field(frame->calculation().title) + '\n';
+    for (int i = 0; i < frame->atoms(); ++i) {
+      const vl::Atom& a = *frame->atom(i);
+      const char* symbol = vl::atomInfo(a.atomType()).mSymbol;
+      char line[128];
+      std::snprintf(line, sizeof line, "%s %.6f %.6f %.6f\n", symbol && *symbol ? symbol : "X", a.coordinates().x,
+                    a.coordinates().y, a.coordinates().z);
+      text += line;
+    }
+    std::fputs(text.c_str(), out);
   }
 }

@@ -15,3 +15,9 @@ void WriteTable(std::FILE* out, const StructureList& structures, const std::stri
 // --export cjson: one Chemical JSON document, the last structure with every
 // structure's coordinates and energies as a trajectory.
 void WriteCjson(std::FILE* out, const StructureList& structures, const std::string& source);
+
+// --export modes: the normal modes of the structure that has them, one line each.
+void WriteModes(std::FILE* out, const StructureList& structures, const std::string& source);
+
+// XYZ frames with each structure's title as its comment line.
+void WriteXyzFrames(std::FILE* out, const StructureList& frames);
