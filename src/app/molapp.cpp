@@ -1,4 +1,5 @@
 #include "app/molapp.h"
+#include "app/molapp_modes.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -112,6 +113,7 @@ void MolApplet::initEvent()
 
 void MolApplet::loadFile(std::string file)
 {
+  chooseMode(-1); // the modes' structure may no longer be the one with modes
   mCurrentMolecule = 0;
   mFile = file;
   mFileStart = mMolecules.size();

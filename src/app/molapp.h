@@ -9,6 +9,7 @@
 
 #include "core/model/molecule.h"
 #include "view/applet.h"
+#include "view/moleculerenderer.h"
 
 namespace vl {
 class Plot;
@@ -55,6 +56,20 @@ public:
   void followFile();
   // L: each visible atom's name beside it.
   void toggleLabels();
+
+  // Normal modes. V: the mode list. PgUp/PgDn (or a click in the list)
+  // choose a mode, which then plays; "no mode" stops it. + and - scale the
+  // amplitude, A shows displacement arrows, S the IR spectrum; "," and "."
+  // narrow or widen its lines, W writes it as CSV and PNG beside the file.
+  void toggleModeList();
+  // Moves through the modes by `step`, in the list's order; before the first is "no mode".
+  void stepMode(int step);
+  // Chooses the mode at `position` in the list's order; -1 for none.
+  void chooseMode(int position);
+  int chosenMode() const { return mModePosition; }
+  void toggleArrows();
+  void toggleSpectrum();
+  void writeSpectrum();
   // E: the energy plot under the structure. Shown from the start when the
   // file gives two or more energies, unless E has hidden it.
   void toggleEnergyPlot();
@@ -91,6 +106,19 @@ private:
   vl::ref<vl::Text> mStatus;  // bottom right: style, hidden hydrogens, title
   vl::ref<vl::Text> mResults; // bottom left: the last measurement, with units
   bool mShowLabels = false;
+  // Normal modes: the structure they belong to, the list order (imaginary
+  // first, then by frequency), the chosen one and its motion.
+  struct ModeView;
+  std::unique_ptr<ModeView> mModes;
+  int mModePosition = -1;
+  void stopMode(); // back to the structure at rest
+  void showModeFrame();
+  void updateModeList();
+  // A click at framebuffer pixel (x, y) on a line of the mode list; true when it chose.
+  bool clickModeList(int x, int y);
+  void updateSpectrum();
+  // The arrows of the chosen mode at the present positions (A).
+  std::vector<vl::Arrow> modeArrows() const;
   vl::ref<vl::Plot> mEnergyPlot;
   std::vector<int> mPlotStructures; // the structure of each plot point
   bool mShowPlot = false;

@@ -1,4 +1,5 @@
 #include "app/molapp.h"
+#include "app/molapp_modes.h"
 
 #include <cmath>
 #include <cstdio>
@@ -109,7 +110,7 @@ void MolApplet::updateMolecule()
   mol.setAtomTypeVisible(vl::AT_Hydrogen, show_hydrogens);
 
   if (sceneManager())
-    sceneManager()->showMolecule(mol);
+    sceneManager()->showMolecule(mol, modeArrows());
 
   updateLabels();
   updateText();
@@ -189,7 +190,8 @@ void MolApplet::updateText()
 
 int MolApplet::plotBand() const
 {
-  if (!mShowPlot || !rendering())
+  const bool spectrum = mModes && mModes->showSpectrum;
+  if ((!mShowPlot && !spectrum) || !rendering())
     return 0;
   return static_cast<int>(std::lround(kPlotBand * static_cast<float>(rendering()->camera()->viewport()->height())));
 }
@@ -220,8 +222,10 @@ void MolApplet::updateEnergyPlot()
     mEnergyPlot->setFont(mText->drawingFont());
     mEnergyPlot->setColors(mText->color(), rendering() ? rendering()->camera()->viewport()->clearColor() : vl::black);
   }
+  // One plot at a time in the band: the spectrum when shown, else the energies.
+  const bool spectrum = mModes && mModes->showSpectrum;
   if (rendering())
-    rendering()->camera()->setBottomInset(mShowPlot ? kPlotBand : 0.0f);
+    rendering()->camera()->setBottomInset(mShowPlot || spectrum ? kPlotBand : 0.0f);
   if (sceneManager())
-    sceneManager()->setPanel(mShowPlot ? mEnergyPlot : nullptr);
+    sceneManager()->setPanel(spectrum ? mModes->spectrum : mShowPlot ? mEnergyPlot : nullptr);
 }

@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include "app/molapp.h"
+#include "app/molapp_modes.h"
 #include "core/formats/loader.h"
 #include "core/model/log.h"
 #include "view/openglcontext.h"
@@ -35,8 +36,11 @@ void MolApplet::reloadFile()
 {
   if (mFile.empty())
     return;
-  // The selection points into the structures about to go.
+  // The selection and the playing mode point into the structures about to go.
   clearSelection();
+  stopMode();
+  mModes.reset();
+  mModePosition = -1;
   showResults("");
   StructureList fresh;
   vl::BufferLog log;
@@ -99,6 +103,10 @@ void MolApplet::takeNewStructures()
   // A table still being written is not a structure yet.
   while (!fresh.empty() && fresh.back()->calculation().cutShort)
     fresh.pop_back();
+  stopMode(); // modes may arrive with the new lines
+  if (mModes)
+    mModes->structure = nullptr;
+  mModePosition = -1;
   const size_t start = std::min(mFileStart, mMolecules.size());
   const size_t have = mMolecules.size() - start;
   // What the job printed since about the structures already shown (an energy

@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include "app/molapp.h"
+#include "app/molapp_modes.h"
 #include "core/chemistry/geometry.h"
 #include "core/model/log.h"
 #include "core/model/pick.h"
@@ -66,6 +67,8 @@ void MolApplet::keyPressEvent(unsigned short, vl::EKey key)
   case vl::Key_Right: {
     if (mMolecules.empty())
       return;
+    if (key == vl::Key_Left || key == vl::Key_Right)
+      chooseMode(-1); // another structure: the mode stops
     if (key == vl::Key_Up)
       ++mCurrentStyle;
     else if (key == vl::Key_Down)
@@ -157,6 +160,37 @@ void MolApplet::keyPressEvent(unsigned short, vl::EKey key)
     toggleEnergyPlot();
     return;
 
+  case vl::Key_V:
+    toggleModeList();
+    return;
+  case vl::Key_PageDown:
+  case vl::Key_PageUp:
+    stepMode(key == vl::Key_PageDown ? 1 : -1);
+    return;
+  case vl::Key_Plus:
+  case vl::Key_Minus:
+    if (mModes && mModePosition >= 0)
+      mModes->amplitude *= key == vl::Key_Plus ? 1.25 : 1.0 / 1.25;
+    return;
+  case vl::Key_A:
+    toggleArrows();
+    return;
+  case vl::Key_S:
+    toggleSpectrum();
+    return;
+  case vl::Key_Comma:
+  case vl::Key_Period:
+    if (mModes) {
+      mModes->lineWidth = std::clamp(mModes->lineWidth * (key == vl::Key_Period ? 1.25 : 1.0 / 1.25), 0.5, 500.0);
+      updateSpectrum();
+      if (openglContext())
+        openglContext()->update();
+    }
+    return;
+  case vl::Key_W:
+    writeSpectrum();
+    return;
+
   case vl::Key_H:
     toggleShowHydrogens();
     if (haveStructure)
@@ -234,13 +268,24 @@ void MolApplet::clickEvent(vl::EMouseButton bt, int x, int y)
     // In the plot's band a click chooses the structure of the nearest point.
     const int band = plotBand();
     if (band > 0 && y >= fbHeight - band) {
+      if (mModes && mModes->showSpectrum) {
+        const int stick = mModes->spectrum ? mModes->spectrum->pointAt(x, y - (fbHeight - band)) : -1;
+        if (stick >= 0 && stick < static_cast<int>(mModes->spectrumPositions.size()))
+          chooseMode(mModes->spectrumPositions[static_cast<size_t>(stick)]);
+        return;
+      }
       const int point = mEnergyPlot ? mEnergyPlot->pointAt(x, y - (fbHeight - band)) : -1;
       if (point >= 0 && point < static_cast<int>(mPlotStructures.size())) {
+        if (mModes && mModePosition >= 0)
+          chooseMode(-1);
         mCurrentMolecule = mPlotStructures[static_cast<size_t>(point)];
         updateMolecule();
       }
       return;
     }
+    // A click on a line of the mode list chooses that mode.
+    if (mModes && mModes->showList && mModes->list && clickModeList(x, y))
+      return;
     const vl::Camera* camera = rendering()->camera();
     const vl::Ray ray = camera->computeRay(x, fbHeight - y);
 
@@ -328,6 +373,8 @@ void MolApplet::setBackground(const vl::fvec4& colour)
       text->setColor(luminance > 0.5 ? vl::black : vl::white);
   updateLabels();
   updateEnergyPlot();
+  updateModeList();
+  updateSpectrum();
 }
 
 void MolApplet::showResults(const std::string& lines)
@@ -412,6 +459,13 @@ void MolApplet::toggleHelp()
                                    "  B             bond or unbond two picked atoms\n"
                                    "  L             show or hide atom names\n"
                                    "  E             show or hide the energy plot\n"
+                                   "  V             show or hide the normal modes\n"
+                                   "  PgDn, PgUp    next, previous mode (it plays)\n"
+                                   "  +, -          larger, smaller vibration\n"
+                                   "  A             show or hide displacement arrows\n"
+                                   "  S             show or hide the IR spectrum\n"
+                                   "  , and .       narrower, wider spectrum lines\n"
+                                   "  W             write the spectrum (CSV, PNG)\n"
                                    "  O             look at the structure face-on\n"
                                    "  R             back to the view of the load\n"
                                    "  Ctrl+O        open a file\n"
@@ -423,7 +477,7 @@ void MolApplet::toggleHelp()
                                    "  Escape        close\n"
                                    "Mouse\n"
                                    "  left click    pick an atom (up to four);\n"
-                                   "                on the plot, choose a structure\n"
+                                   "                on a plot or the mode list, choose\n"
                                    "  right click   measure the picked atoms\n"
                                    "  left drag     turn\n"
                                    "  middle drag   move\n"

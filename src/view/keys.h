@@ -62,6 +62,12 @@ enum EKey {
   Key_F10 = 100,
   Key_F11 = 101,
   Key_F12 = 102,
+  Key_PageUp = 103,
+  Key_PageDown = 104,
+  Key_Plus = 105,
+  Key_Minus = 106,
+  Key_Comma = 107,
+  Key_Period = 108,
   Key_Unknown = 200,
 };
 

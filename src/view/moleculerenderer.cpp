@@ -181,6 +181,7 @@ struct MoleculeRenderer::Impl {
   void fillIndices();
   void addSphere(const Atom& a, float radius);
   void addBond(const Bond& b, const Atom& a1, const Atom& a2);
+  void addCylinder(const fvec3& p0, const fvec3& p1, float radius, const fvec4& color);
   void addLine(const fvec3& p0, const Rgba8& c0, const fvec3& p1, const Rgba8& c1);
 };
 
@@ -299,6 +300,18 @@ void MoleculeRenderer::Impl::addBond(const Bond& b, const Atom& a1, const Atom& 
   box.add(a2.coordinates(), b.radius());
 }
 
+void MoleculeRenderer::Impl::addCylinder(const fvec3& p0, const fvec3& p1, float radius, const fvec4& color)
+{
+  CylinderRecord c;
+  put(c.p0, p0);
+  put(c.p1, p1);
+  c.radius = radius;
+  c.color0 = c.color1 = pack(color);
+  cylinders.push_back(c);
+  box.add(p0, radius);
+  box.add(p1, radius);
+}
+
 void MoleculeRenderer::Impl::addLine(const fvec3& p0, const Rgba8& c0, const fvec3& p1, const Rgba8& c1)
 {
   LineRecord l;
@@ -328,7 +341,7 @@ void MoleculeRenderer::clear()
   d->dirty = true;
 }
 
-void MoleculeRenderer::prepare(const Molecule& molecule)
+void MoleculeRenderer::prepare(const Molecule& molecule, const std::vector<Arrow>& arrows)
 {
   clear();
   const DrawnParts parts = drawnParts(molecule);
@@ -367,6 +380,17 @@ void MoleculeRenderer::prepare(const Molecule& molecule)
   d->spheres.reserve(parts.balls.size());
   for (const DrawnBall& ball : parts.balls)
     d->addSphere(*ball.atom, ball.radius);
+
+  // The shaft takes three quarters; the head is four ever thinner discs.
+  for (const Arrow& a : arrows) {
+    const fvec3 along = a.to - a.from;
+    const fvec3 neck = a.from + along * 0.75f;
+    d->addCylinder(a.from, neck, a.radius, a.color);
+    for (int step = 0; step < 4; ++step)
+      d->addCylinder(neck + along * (0.0625f * static_cast<float>(step)),
+                     neck + along * (0.0625f * static_cast<float>(step + 1)),
+                     a.radius * (2.4f - 0.55f * static_cast<float>(step)), a.color);
+  }
 }
 
 void MoleculeRenderer::render(const QMatrix4x4& view, const QMatrix4x4& projection, int viewportWidth,

@@ -2,12 +2,20 @@
 // Draws one molecule as the toolkit's molecule styles do: ray-cast sphere and
 // cylinder impostors, or lines for wireframe, one indexed draw per kind.
 #include <memory>
+#include <vector>
 
 #include "core/model/molecule.h"
 
 class QMatrix4x4;
 
 namespace vl {
+
+// An arrow drawn with the molecule: a shaft and a head that narrows in steps.
+struct Arrow {
+  fvec3 from, to;
+  float radius = 0.05f;
+  fvec4 color = white;
+};
 
 class MoleculeRenderer {
 public:
@@ -18,7 +26,7 @@ public:
 
   // Rebuilds what is drawn (drawnParts() of the molecule) with its radii,
   // colours and line settings. CPU only: callable without a current context.
-  void prepare(const Molecule& molecule);
+  void prepare(const Molecule& molecule, const std::vector<Arrow>& arrows = {});
   // Nothing drawn from now on.
   void clear();
 

@@ -35,12 +35,33 @@ const QColor kMarkColor(255, 140, 0); // reads on dark and light backgrounds
 void Plot::setPoints(std::vector<Point> points)
 {
   mPoints = std::move(points);
+  updateRanges();
+}
+
+void Plot::setSticks(bool sticks)
+{
+  mDirty = mDirty || sticks != mSticks;
+  mSticks = sticks;
+  updateRanges();
+}
+
+void Plot::setCurve(std::vector<Point> curve)
+{
+  mCurve = std::move(curve);
+  updateRanges();
+}
+
+void Plot::updateRanges()
+{
   mXMin = mYMin = HUGE_VAL;
   mXMax = mYMax = -HUGE_VAL;
-  for (const Point& p : mPoints) {
-    mXMin = std::min(mXMin, p.x), mXMax = std::max(mXMax, p.x);
-    mYMin = std::min(mYMin, p.y), mYMax = std::max(mYMax, p.y);
-  }
+  for (const auto* list : {&mPoints, &mCurve})
+    for (const Point& p : *list) {
+      mXMin = std::min(mXMin, p.x), mXMax = std::max(mXMax, p.x);
+      mYMin = std::min(mYMin, p.y), mYMax = std::max(mYMax, p.y);
+    }
+  if (mSticks)
+    mYMin = std::min(mYMin, 0.0); // sticks stand on zero
   // Flat or single ranges still get a frame to sit in.
   if (!(mXMax > mXMin))
     mXMin -= 1, mXMax += 1;
@@ -115,7 +136,20 @@ const QImage& Plot::image(int width, int height)
   painter.drawText(QPointF(f.left(), f.bottom() + fm.ascent() + 4), xLeft);
   painter.drawText(QPointF(f.right() - fm.horizontalAdvance(xRight), f.bottom() + fm.ascent() + 4), xRight);
 
-  if (!mPoints.empty()) {
+  if (mSticks) {
+    for (const Point& p : mPoints)
+      painter.drawLine(toPixel({p.x, std::max(mYMin, 0.0)}, f), toPixel(p, f));
+  }
+  if (!mCurve.empty()) {
+    QPainterPath curve(toPixel(mCurve.front(), f));
+    for (const Point& p : mCurve)
+      curve.lineTo(toPixel(p, f));
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(kMarkColor.darker(110), 1.5));
+    painter.drawPath(curve);
+    painter.setPen(ink);
+  }
+  if (!mPoints.empty() && !mSticks) {
     QPainterPath path(toPixel(mPoints.front(), f));
     for (const Point& p : mPoints)
       path.lineTo(toPixel(p, f));

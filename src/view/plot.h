@@ -19,6 +19,11 @@ public:
     double x, y;
   };
   void setPoints(std::vector<Point> points);
+  // Sticks from the axis up to each point instead of a line through them,
+  // and a curve drawn over them (a broadened spectrum).
+  void setSticks(bool sticks);
+  void setCurve(std::vector<Point> curve);
+  const std::vector<Point>& curve() const { return mCurve; }
   const std::vector<Point>& points() const { return mPoints; }
   // The index of the point to ring; -1 for none.
   void setMarked(int index);
@@ -37,7 +42,9 @@ private:
   QRectF frame(int width, int height) const;
   QPointF toPixel(const Point& p, const QRectF& frame) const;
 
-  std::vector<Point> mPoints;
+  std::vector<Point> mPoints, mCurve;
+  bool mSticks = false;
+  void updateRanges();
   int mMarked = -1;
   std::string mTitle;
   fvec4 mInk = white, mPaper = black;

@@ -56,6 +56,19 @@ vl::EKey translateKey(int qtKey)
     return vl::Key_Down;
   case Qt::Key_Escape:
     return vl::Key_Escape;
+  case Qt::Key_PageUp:
+    return vl::Key_PageUp;
+  case Qt::Key_PageDown:
+    return vl::Key_PageDown;
+  case Qt::Key_Plus:
+  case Qt::Key_Equal: // + without Shift on most layouts
+    return vl::Key_Plus;
+  case Qt::Key_Minus:
+    return vl::Key_Minus;
+  case Qt::Key_Comma:
+    return vl::Key_Comma;
+  case Qt::Key_Period:
+    return vl::Key_Period;
   case Qt::Key_Return:
   case Qt::Key_Enter:
     return vl::Key_Return;

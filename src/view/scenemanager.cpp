@@ -11,9 +11,9 @@
 
 namespace vl {
 
-void SceneManager::showMolecule(const Molecule& molecule)
+void SceneManager::showMolecule(const Molecule& molecule, const std::vector<Arrow>& arrows)
 {
-  mMolecule.prepare(molecule);
+  mMolecule.prepare(molecule, arrows);
   requestRedraw();
 }
 

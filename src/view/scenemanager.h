@@ -27,7 +27,7 @@ struct Label {
 class SceneManager {
 public:
   // Replaces the displayed molecule and asks for a redraw.
-  void showMolecule(const Molecule& molecule);
+  void showMolecule(const Molecule& molecule, const std::vector<Arrow>& arrows = {});
   MoleculeRenderer& moleculeRenderer() { return mMolecule; }
   const MoleculeRenderer& moleculeRenderer() const { return mMolecule; }
 
