@@ -3,7 +3,9 @@
 // arrays (optimisation and scan steps, each with its energy), then the current
 // geometry unless it is the last of them; the current one carries the job's
 // energies, method and RMS force. Single-point jobs give the current geometry alone.
+// A frequency job's normal modes (Vib-E2, Vib-Modes) go to the current geometry.
 #include <algorithm>
+#include <charconv>
 #include <climits>
 #include <cmath>
 #include <map>
@@ -32,6 +34,17 @@ struct OptPoint {
   Array geometries, results;
 };
 
+// A number word, read in place; ToNumber (which copies) for Fortran exponents and the rest.
+std::optional<double> Number(std::string_view word)
+{
+  double value = 0;
+  const char* end = word.data() + word.size();
+  const auto [stop, error] = std::from_chars(word.data(), end, value);
+  if (error == std::errc() && stop == end && std::isfinite(value))
+    return value;
+  return qcout::ToNumber(word);
+}
+
 std::string Trimmed(std::string_view text)
 {
   const size_t first = text.find_first_not_of(" \t\r");
@@ -53,6 +66,38 @@ size_t TextLines(char type, size_t count)
 {
   const size_t perLine = type == 'H' ? 9 : type == 'L' ? 72 : 5;
   return (count + perLine - 1) / perLine;
+}
+
+// The normal modes of "Vib-E2" (per mode: frequencies, then reduced masses,
+// force constants, IR intensities, Raman activities... each a run of one value
+// per mode) and "Vib-Modes" (3 values per atom for each mode). None when the
+// sizes do not agree.
+std::vector<vl::NormalMode> Modes(const Array& e2, const Array& vectors, size_t atoms)
+{
+  const size_t width = 3 * atoms;
+  if (!e2.complete() || !vectors.complete() || width == 0 || vectors.values.size() % width != 0)
+    return {};
+  const size_t n = vectors.values.size() / width;
+  if (n == 0 || e2.values.size() < n)
+    return {};
+  const std::vector<double>& v = e2.values;
+  // A job without Raman leaves its run all zero.
+  const bool raman =
+      v.size() >= 5 * n && std::any_of(v.begin() + 4 * n, v.begin() + 5 * n, [](double a) { return a != 0; });
+  std::vector<vl::NormalMode> modes(n);
+  for (size_t m = 0; m < n; ++m) {
+    modes[m].frequency = v[m];
+    if (v.size() >= 4 * n)
+      modes[m].irIntensity = v[3 * n + m];
+    if (raman)
+      modes[m].ramanActivity = v[4 * n + m];
+    const double* d = vectors.values.data() + m * width;
+    modes[m].displacement.resize(atoms);
+    for (size_t a = 0; a < atoms; ++a)
+      modes[m].displacement[a] =
+          vl::fvec3(static_cast<float>(d[3 * a]), static_cast<float>(d[3 * a + 1]), static_cast<float>(d[3 * a + 2]));
+  }
+  return modes;
 }
 
 vl::ref<vl::Molecule> Geometry(const std::vector<int>& atomicNumbers, const double* bohr)
@@ -85,7 +130,7 @@ int ReadFchkFile(const std::string& file, int /*ftype*/, StructureList& structur
       method.clear();
   }
 
-  Array atomicNumbers, current;
+  Array atomicNumbers, current, vibE2, vibModes;
   std::map<int, OptPoint> points; // by number: the order of the optimisation or scan
   std::optional<double> scfEnergy, totalEnergy, rmsForce;
   int resultsPerGeometry = 0;
@@ -95,10 +140,16 @@ int ReadFchkFile(const std::string& file, int /*ftype*/, StructureList& structur
   while (pending) {
     if (target && !target->complete() && !IsHeader(line)) {
       // One pass over the words: a line may be as long as the file.
-      for (size_t pos = 0; (pos = line.find_first_not_of(" \t\r", pos)) != std::string_view::npos;) {
-        const size_t end = std::min(line.find_first_of(" \t\r", pos), line.size());
-        const auto value = qcout::ToNumber(line.substr(pos, end - pos));
-        pos = end;
+      // (Vib-Modes holds hundreds of thousands of values: each is read in place.)
+      auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+      for (size_t pos = 0, end = 0;; pos = end) {
+        while (pos < line.size() && blank(line[pos]))
+          ++pos;
+        if (pos == line.size())
+          break;
+        for (end = pos; end < line.size() && !blank(line[end]);)
+          ++end;
+        const std::optional<double> value = Number(line.substr(pos, end - pos));
         if (!value || target->complete()) {
           target = nullptr; // malformed or overlong: the array stays incomplete
           break;
@@ -136,6 +187,10 @@ int ReadFchkFile(const std::string& file, int /*ftype*/, StructureList& structur
     if (type == 'I' || type == 'R') {
       if (name == "Atomic numbers") {
         target = &atomicNumbers;
+      } else if (name == "Vib-E2") {
+        target = &vibE2;
+      } else if (name == "Vib-Modes") {
+        target = &vibModes;
       } else if (name == "Current cartesian coordinates") {
         qcout::Announce(log, "Found Current cartesian coordinates (Bohr)!\n");
         target = &current;
@@ -216,6 +271,7 @@ int ReadFchkFile(const std::string& file, int /*ftype*/, StructureList& structur
       c.scfEnergy = scfEnergy;
       c.method = method;
       c.convergence.rmsForce.value = rmsForce;
+      c.modes = Modes(vibE2, vibModes, numbers.size());
     }
   }
   return found > 0 ? 0 : -1;

@@ -1,6 +1,11 @@
 // GAMESS output: coordinate tables in Bohr and in angstrom, one structure each.
+// The normal modes of a Hessian go to the structure of the table before them.
+#include <cctype>
+#include <charconv>
+#include <cmath>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/formats/comment.h"
 #include "core/formats/fieldreader.h"
@@ -21,20 +26,166 @@ std::string FinalMethod(std::string_view line)
   return std::string(qcout::Word(line, 1));
 }
 
+// The numbers of a mode table line, appended to `out`: blank-separated words,
+// split again where a minus sign follows a digit (a wide negative value runs
+// into its neighbour). False when a word is no number.
+bool Numbers(std::string_view text, std::vector<double>& out)
+{
+  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+  for (size_t pos = 0, end = 0;; pos = end) {
+    while (pos < text.size() && blank(text[pos]))
+      ++pos;
+    if (pos == text.size())
+      return true;
+    end = pos + 1;
+    while (end < text.size() && !blank(text[end]) &&
+           !(text[end] == '-' && std::isdigit(static_cast<unsigned char>(text[end - 1]))))
+      ++end;
+    // from_chars on the text itself; ToNumber (which copies) for Fortran exponents and the rest.
+    const char* first = text.data() + pos + (text[pos] == '+' ? 1 : 0);
+    double value = 0;
+    const auto [stop, error] = std::from_chars(first, text.data() + end, value);
+    if (error != std::errc() || stop != text.data() + end || !std::isfinite(value)) {
+      const auto slow = qcout::ToNumber(text.substr(pos, end - pos));
+      if (!slow)
+        return false;
+      value = *slow;
+    }
+    out.push_back(value);
+  }
+}
+
+// One D^2/(amu A^2) of IR intensity in km/mol.
+constexpr double kDebyeSquaredPerAmuAngstromSquared = 42.2561;
+
+// The normal coordinate analysis of the current structure as its blocks come.
+struct ModeReading {
+  int atoms = 0;
+  int count = 0;                      // modes met so far, the rigid ones included
+  int firstRigid = 0, lastRigid = -1; // "MODES 1 TO 6 ARE TAKEN AS ROTATIONS AND TRANSLATIONS"
+  double irFactor = kDebyeSquaredPerAmuAngstromSquared;
+  bool analysis = false; // within "NORMAL COORDINATE ANALYSIS": only there is "FREQUENCY:" a mode block
+  bool broken = false;   // a block was not whole: the blocks after it are left out
+};
+
 // What the reader knows beyond one line.
 struct State {
   std::optional<double> opttol; // from the options echo, before any table
   bool unconverged = false;     // GAMESS then prints 0 as the final energy
+  ModeReading modes;
 };
+
+// The frequencies of a "FREQUENCY:" line; an imaginary one, marked by an "I"
+// after it, made negative. Empty when a word is neither.
+std::vector<double> Frequencies(std::string_view text)
+{
+  std::vector<double> values;
+  for (int n = 0;; ++n) {
+    std::string_view word = qcout::Word(text, n);
+    if (word.empty())
+      return values;
+    if (word == "I") {
+      if (values.empty())
+        return {};
+      values.back() = -std::fabs(values.back());
+      continue;
+    }
+    const bool marked = word.back() == 'I';
+    const auto value = qcout::ToNumber(marked ? word.substr(0, word.size() - 1) : word);
+    if (!value)
+      return {};
+    values.push_back(marked ? -std::fabs(*value) : *value);
+  }
+}
+
+// One block of up to five modes, from its "FREQUENCY:" line: the values per
+// mode, then three rows (X, Y, Z) per atom. Rotations and translations are
+// left out; a block that does not give every row stops the analysis.
+void ReadModeBlock(std::string_view line, LineReader& in, vl::Calculation& result, ModeReading& state)
+{
+  if (state.broken)
+    return;
+  state.broken = true; // until the block is whole
+  const std::vector<double> frequencies = Frequencies(line.substr(line.find("FREQUENCY:") + 10));
+  const size_t k = frequencies.size();
+  if (k == 0 || k > 10 || state.atoms <= 0)
+    return;
+  std::vector<double> ir, raman, values;
+  std::string_view next;
+  for (int header = 0;; ++header) {
+    if (header > 12 || !in.next(next))
+      return;
+    std::vector<double>* target = qcout::Contains(next, "IR INTENSITY:")     ? &ir
+                                  : qcout::Contains(next, "RAMAN ACTIVITY:") ? &raman
+                                                                             : nullptr;
+    if (target) {
+      if (!Numbers(next.substr(next.find(':') + 1), *target) || target->size() != k)
+        target->clear();
+    } else if (!qcout::Word(next, 0).empty() && !qcout::Contains(next, ":")) {
+      break; // the first row
+    }
+  }
+  std::vector<vl::NormalMode> block(k);
+  for (size_t m = 0; m < k; ++m) {
+    block[m].frequency = frequencies[m];
+    if (!ir.empty())
+      block[m].irIntensity = ir[m] * state.irFactor;
+    if (!raman.empty())
+      block[m].ramanActivity = raman[m];
+    block[m].displacement.resize(static_cast<size_t>(state.atoms));
+  }
+  // "  1   C            X  v1 v2 ...", then "Y ..." and "Z ...": the values follow the axis letter.
+  for (int row = 0; row < 3 * state.atoms; ++row) {
+    if (row > 0 && !in.next(next))
+      return;
+    // The first letter that stands alone as a word.
+    const char axis = static_cast<char>('X' + row % 3);
+    size_t at = 0;
+    while (at < next.size() &&
+           !(next[at] == axis && (at == 0 || next[at - 1] == ' ') && (at + 1 == next.size() || next[at + 1] == ' ')))
+      ++at;
+    values.clear();
+    if (at == next.size() || !Numbers(next.substr(at + 1), values) || values.size() != k)
+      return;
+    for (size_t m = 0; m < k; ++m)
+      block[m].displacement[static_cast<size_t>(row / 3)][row % 3] = static_cast<float>(values[m]);
+  }
+  for (vl::NormalMode& mode : block) {
+    ++state.count;
+    if (state.count < state.firstRigid || state.count > state.lastRigid)
+      result.modes.push_back(std::move(mode));
+  }
+  state.broken = false;
+}
 
 // What GAMESS printed about the geometry of the table before. Only the first
 // final energy counts: a numerical Hessian goes on with displaced geometries
 // it prints no table for. The gradient criteria are judged against OPTTOL
 // (maximum) and OPTTOL/3 (RMS), as the optimiser does.
-void ReadResult(std::string_view line, vl::Calculation& result, State& state)
+void ReadResult(std::string_view line, LineReader& in, vl::Calculation& result, State& state)
 {
   const std::optional<double>& opttol = state.opttol;
-  if (qcout::Contains(line, "SCF IS UNCONVERGED")) {
+  ModeReading& modes = state.modes;
+  if (qcout::Contains(line, "FREQUENCY:")) {
+    if (modes.analysis)
+      ReadModeBlock(line, in, result, modes);
+  } else if (qcout::Contains(line, "NORMAL COORDINATE ANALYSIS")) {
+    // A new analysis of the same geometry replaces the one before.
+    const bool end = qcout::Contains(line, "END OF");
+    if (!end) {
+      modes = ModeReading{modes.atoms};
+      result.modes.clear();
+    }
+    modes.analysis = !end;
+  } else if (qcout::Contains(line, "ARE TAKEN AS ROTATIONS AND TRANSLATIONS")) {
+    const auto first = qcout::NumberAfter(line, "MODES"), last = qcout::NumberAfter(line, " TO ");
+    if (first && last && *first >= 1 && *last >= *first && *last <= 1e6) {
+      modes.firstRigid = static_cast<int>(*first);
+      modes.lastRigid = static_cast<int>(*last);
+    }
+  } else if (qcout::Contains(line, "IR INTENSITIES IN")) {
+    modes.irFactor = qcout::Contains(line, "KM/MOL") ? 1.0 : kDebyeSquaredPerAmuAngstromSquared;
+  } else if (qcout::Contains(line, "SCF IS UNCONVERGED")) {
     state.unconverged = true;
   } else if (qcout::Contains(line, "FINAL ") && qcout::Contains(line, " ENERGY IS ")) {
     if (!result.scfEnergy && !state.unconverged) {
@@ -87,7 +238,7 @@ int ReadGamessFile(const std::string& file, int /*ftype*/, StructureList& struct
     }
     return 0;
   };
-  auto readRows = [](LineReader& in, int unit, vl::Molecule& molecule) {
+  auto readRows = [&](LineReader& in, int unit, vl::Molecule& molecule) {
     std::string_view line;
     std::string label;
     int position = 0;
@@ -105,9 +256,10 @@ int ReadGamessFile(const std::string& file, int /*ftype*/, StructureList& struct
       qcout::AddAtom(molecule, x, y, z, label + std::to_string(position),
                      qcout::TypeFromAtomicNumber(qcout::TruncateCharge(charge)));
     }
+    state.modes = ModeReading{molecule.atoms()};
   };
-  auto readResult = [&](std::string_view line, LineReader&, vl::Calculation& result) {
-    ReadResult(line, result, state);
+  auto readResult = [&](std::string_view line, LineReader& in, vl::Calculation& result) {
+    ReadResult(line, in, result, state);
   };
   return qcout::ReadTables(file, structures, log, startsTable, readRows, readResult);
 }

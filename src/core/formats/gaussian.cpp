@@ -1,6 +1,12 @@
 // Gaussian output: orientation tables in angstrom, one structure each. The
 // selector picks the family: 0 input and Z-matrix orientations, 1 standard.
+// Normal modes go to the structure of the table before them.
+#include <array>
+#include <cctype>
+#include <charconv>
+#include <cmath>
 #include <string>
+#include <vector>
 
 #include "core/formats/fieldreader.h"
 #include "core/formats/format.h"
@@ -106,6 +112,276 @@ void ReadResult(std::string_view line, vl::Calculation& result, std::string_view
     ReadCriterion(line, g.rmsDisplacement);
 }
 
+using Point = std::array<double, 3>;
+using Matrix = std::array<Point, 3>;
+constexpr Matrix kIdentity = {{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}};
+
+Point Cross(const Point& a, const Point& b)
+{
+  return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+}
+double Dot(const Point& a, const Point& b)
+{
+  return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+}
+Point Scaled(const Point& a, double s)
+{
+  return {a[0] * s, a[1] * s, a[2] * s};
+}
+
+// The proper rotation that turns the atoms `from` into `to`, the same atoms in
+// another frame. Gaussian prints its modes in the standard orientation; the
+// structure may be in the input one. An orthonormal frame is built on the atom
+// farthest from the centre and the one most out of line with it, in both.
+Matrix FrameRotation(const std::vector<Point>& from, const std::vector<Point>& to)
+{
+  const size_t n = from.size();
+  if (n == 0 || to.size() != n)
+    return kIdentity;
+  auto centred = [n](const std::vector<Point>& xs) {
+    Point c = {0, 0, 0};
+    for (const Point& p : xs)
+      for (int k = 0; k < 3; ++k)
+        c[k] += p[k] / static_cast<double>(n);
+    std::vector<Point> out(xs);
+    for (Point& p : out)
+      for (int k = 0; k < 3; ++k)
+        p[k] -= c[k];
+    return out;
+  };
+  const std::vector<Point> a = centred(from), b = centred(to);
+  size_t i = 0, j = 0;
+  for (size_t k = 1; k < n; ++k)
+    if (Dot(a[k], a[k]) > Dot(a[i], a[i]))
+      i = k;
+  double best = 0;
+  for (size_t k = 0; k < n; ++k) {
+    const Point c = Cross(a[i], a[k]);
+    if (Dot(c, c) > best)
+      best = Dot(c, c), j = k;
+  }
+  const double ai = std::sqrt(Dot(a[i], a[i])), bi = std::sqrt(Dot(b[i], b[i]));
+  if (!(ai > 1e-6 && bi > 1e-6))
+    return kIdentity;
+  const Point u = Scaled(a[i], 1 / ai), v = Scaled(b[i], 1 / bi);
+  Matrix r = kIdentity;
+  if (!(best > 1e-6 * ai * ai)) {
+    // No atom 0.001 A off the line: the least rotation that lays one axis on the other.
+    const Point k = Cross(u, v);
+    const double c = Dot(u, v);
+    if (c < -1 + 1e-9) {
+      // Half a turn about an axis across the molecule.
+      Point across = Cross(u, std::fabs(u[0]) < 0.9 ? Point{1, 0, 0} : Point{0, 1, 0});
+      across = Scaled(across, 1 / std::sqrt(Dot(across, across)));
+      for (int p = 0; p < 3; ++p)
+        for (int q = 0; q < 3; ++q)
+          r[p][q] = 2 * across[p] * across[q] - (p == q ? 1 : 0);
+      return r;
+    }
+    const Matrix kx = {{{0, -k[2], k[1]}, {k[2], 0, -k[0]}, {-k[1], k[0], 0}}};
+    for (int p = 0; p < 3; ++p)
+      for (int q = 0; q < 3; ++q) {
+        double square = 0;
+        for (int s = 0; s < 3; ++s)
+          square += kx[p][s] * kx[s][q];
+        r[p][q] += kx[p][q] + square / (1 + c);
+      }
+    return r;
+  }
+  auto frame = [](const Point& e1, const Point& w) {
+    Point e3 = Cross(e1, w);
+    e3 = Scaled(e3, 1 / std::sqrt(Dot(e3, e3)));
+    return Matrix{e1, Cross(e3, e1), e3};
+  };
+  const Matrix fa = frame(u, a[j]), fb = frame(v, b[j]);
+  // A vector's components in the frame of `from`, put back in the frame of `to`.
+  for (int p = 0; p < 3; ++p)
+    for (int q = 0; q < 3; ++q)
+      r[p][q] = fb[0][p] * fa[0][q] + fb[1][p] * fa[1][q] + fb[2][p] * fa[2][q];
+  return r;
+}
+
+// The numbers of a mode table line, appended to `out`: blank-separated words,
+// split again where a minus sign follows a digit (a wide negative value runs
+// into its neighbour). False when a word is no number.
+bool Numbers(std::string_view text, std::vector<double>& out)
+{
+  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+  for (size_t pos = 0, end = 0;; pos = end) {
+    while (pos < text.size() && blank(text[pos]))
+      ++pos;
+    if (pos == text.size())
+      return true;
+    end = pos + 1;
+    while (end < text.size() && !blank(text[end]) &&
+           !(text[end] == '-' && std::isdigit(static_cast<unsigned char>(text[end - 1]))))
+      ++end;
+    // from_chars on the text itself; ToNumber (which copies) for Fortran exponents and the rest.
+    const char* first = text.data() + pos + (text[pos] == '+' ? 1 : 0);
+    double value = 0;
+    const auto [stop, error] = std::from_chars(first, text.data() + end, value);
+    if (error != std::errc() || stop != text.data() + end || !std::isfinite(value)) {
+      const auto slow = qcout::ToNumber(text.substr(pos, end - pos));
+      if (!slow)
+        return false;
+      value = *slow;
+    }
+    out.push_back(value);
+  }
+}
+
+// The values after the "--" or "---" of a mode block line; empty when any is no number.
+std::vector<double> ValuesAfterDashes(std::string_view line)
+{
+  std::vector<double> values;
+  size_t at = line.find("--");
+  if (at == std::string_view::npos)
+    return values;
+  at = line.find_first_not_of('-', at);
+  if (at != std::string_view::npos && !Numbers(line.substr(at), values))
+    values.clear();
+  return values;
+}
+
+constexpr int kStandardModes = 1, kPreciseModes = 2; // "Frequencies --" and freq=HPModes' "Frequencies ---"
+
+// The normal modes of the current structure as their blocks come.
+struct ModeReading {
+  int atoms = 0;
+  std::vector<Point> input, standard; // the structure's table and the standard orientation printed after it
+  int kind = 0;                       // of the structure's modes; 0 before any
+  int setKind = 0;                    // of the set of blocks being read; 0 before its first block
+  bool keep = false;                  // the set being read is kept
+  bool fresh = false;                 // its first block replaces the modes read before
+  Matrix turn = kIdentity;            // standard orientation to the structure's frame
+
+  void reset(int count)
+  {
+    *this = ModeReading();
+    atoms = count;
+  }
+};
+
+// Passes over the rows of a block that is not kept while they look like its
+// rows (the atom number where it belongs), sparing them the marker search.
+void SkipRows(LineReader& in, int rows, bool precise)
+{
+  std::string_view line;
+  for (int row = 0; row < rows && in.next(line); ++row) {
+    const std::string_view word = qcout::Word(line, precise ? 1 : 0);
+    int atom = 0;
+    const auto [stop, error] = std::from_chars(word.data(), word.data() + word.size(), atom);
+    if (error != std::errc() || stop != word.data() + word.size() || atom != (precise ? row / 3 : row) + 1)
+      return;
+  }
+}
+
+// One block of modes, from its "Frequencies" line: the values per mode, then
+// the displacement rows, per atom (3 modes a block) or per coordinate
+// (HPModes, 5 a block). A block that does not give every atom's row stops the set.
+void ReadModeBlock(std::string_view line, LineReader& in, vl::Calculation& result, ModeReading& state,
+                   bool standardFrame)
+{
+  const int kind = qcout::Contains(line, "Frequencies ---") ? kPreciseModes : kStandardModes;
+  if (state.setKind != kind) {
+    // A new set: it replaces standard modes with precise ones, else only fills an empty list.
+    state.setKind = kind;
+    state.keep = result.modes.empty() || (state.kind == kStandardModes && kind == kPreciseModes);
+    state.fresh = true;
+    const bool turned = state.keep && !standardFrame && state.standard.size() == static_cast<size_t>(state.atoms);
+    state.turn = turned ? FrameRotation(state.standard, state.input) : kIdentity;
+  }
+  const bool keep = state.keep;
+  state.keep = false; // until the block is whole
+  const std::vector<double> frequencies = ValuesAfterDashes(line);
+  const size_t k = frequencies.size();
+  if (k == 0 || k > 10 || state.atoms <= 0)
+    return;
+  std::vector<double> ir, raman;
+  std::string_view next;
+  for (int header = 0;; ++header) {
+    if (header > 12 || !in.next(next))
+      return;
+    if (qcout::Contains(next, "IR Inten"))
+      ir = ValuesAfterDashes(next);
+    else if (qcout::Contains(next, "Raman Activ"))
+      raman = ValuesAfterDashes(next);
+    else if (kind == kPreciseModes ? qcout::Contains(next, "Coord Atom Element")
+                                   : qcout::Contains(next, "Atom") && qcout::Contains(next, " AN "))
+      break;
+  }
+  // Rows: atom, atomic number, x y z per mode; HPModes: axis, atom, atomic number, a value per mode.
+  const int rows = kind == kPreciseModes ? 3 * state.atoms : state.atoms;
+  if (!keep) {
+    SkipRows(in, rows, kind == kPreciseModes);
+    return;
+  }
+  std::vector<vl::NormalMode> block(k);
+  for (size_t m = 0; m < k; ++m) {
+    block[m].frequency = frequencies[m];
+    if (ir.size() == k)
+      block[m].irIntensity = ir[m];
+    if (raman.size() == k)
+      block[m].ramanActivity = raman[m];
+    block[m].displacement.resize(static_cast<size_t>(state.atoms));
+  }
+  const size_t lead = kind == kPreciseModes ? 3 : 2;
+  std::vector<double> values;
+  for (int row = 0; row < rows; ++row) {
+    values.clear();
+    if (!in.next(next) || !Numbers(next, values))
+      return;
+    const int atom = kind == kPreciseModes ? row / 3 : row;
+    const bool aligned = kind == kPreciseModes
+                             ? values.size() == lead + k && values[0] == row % 3 + 1 && values[1] == atom + 1
+                             : values.size() == lead + 3 * k && values[0] == atom + 1;
+    if (!aligned)
+      return;
+    for (size_t m = 0; m < k; ++m) {
+      vl::fvec3& d = block[m].displacement[static_cast<size_t>(atom)];
+      if (kind == kPreciseModes)
+        d[row % 3] = static_cast<float>(values[lead + m]);
+      else
+        d = vl::fvec3(static_cast<float>(values[lead + 3 * m]), static_cast<float>(values[lead + 3 * m + 1]),
+                      static_cast<float>(values[lead + 3 * m + 2]));
+    }
+  }
+  const Matrix& r = state.turn;
+  for (vl::NormalMode& mode : block)
+    for (vl::fvec3& d : mode.displacement) {
+      const Point v = {d[0], d[1], d[2]};
+      d = vl::fvec3(static_cast<float>(Dot(r[0], v)), static_cast<float>(Dot(r[1], v)),
+                    static_cast<float>(Dot(r[2], v)));
+    }
+  if (state.fresh)
+    result.modes.clear();
+  state.fresh = false;
+  state.kind = kind;
+  state.keep = true;
+  result.modes.insert(result.modes.end(), std::make_move_iterator(block.begin()), std::make_move_iterator(block.end()));
+}
+
+// A standard orientation table after an input one, its header line read: its
+// rows when it is whole, else nothing.
+std::vector<Point> ReadStandardTable(LineReader& in)
+{
+  std::vector<Point> rows;
+  std::string_view line;
+  in.skip(4);
+  while (in.next(line)) {
+    if (EndsTable(line))
+      return rows;
+    int centre = 0, atomicNumber = 0, atomicType = 0;
+    Point p = {0, 0, 0};
+    FieldReader reader(line);
+    reader >> centre >> atomicNumber >> atomicType >> p[0] >> p[1] >> p[2];
+    if (reader.fail())
+      break;
+    rows.push_back(p);
+  }
+  return {};
+}
+
 // The coupled-cluster method the route asks for (CCD, CCSD, QCISD...), as
 // the converged amplitudes line does not name it.
 std::string CoupledClusterMethod(std::string_view route)
@@ -132,7 +408,9 @@ int ReadGaussianFile(const std::string& file, StructureList& structures, int typ
     in.skip(4);
     return 1;
   };
-  auto readRows = [](LineReader& in, int, vl::Molecule& molecule) {
+  ModeReading modes;
+  auto readRows = [&](LineReader& in, int, vl::Molecule& molecule) {
+    std::vector<Point> input;
     std::string_view line;
     while (in.next(line) && !EndsTable(line)) {
       int centre = 0, atomicNumber = -1, atomicType = 0;
@@ -144,10 +422,20 @@ int ReadGaussianFile(const std::string& file, StructureList& structures, int typ
       if (symbol[1] == ' ')
         symbol[1] = '\0';
       qcout::AddAtom(molecule, x, y, z, symbol + std::to_string(centre), vl::atomType(symbol));
+      input.push_back({x, y, z});
     }
+    modes.reset(molecule.atoms());
+    modes.input = std::move(input);
   };
-  auto readResult = [&](std::string_view line, LineReader&, vl::Calculation& result) {
-    ReadResult(line, result, coupledCluster);
+  auto readResult = [&](std::string_view line, LineReader& in, vl::Calculation& result) {
+    if (qcout::Contains(line, "Frequencies --"))
+      ReadModeBlock(line, in, result, modes, type == 1);
+    else if (qcout::Contains(line, "Harmonic frequencies"))
+      modes.setKind = 0; // each set of blocks is announced
+    else if (type == 0 && IsMarker(line, 1))
+      modes.standard = ReadStandardTable(in);
+    else
+      ReadResult(line, result, coupledCluster);
   };
   return qcout::ReadTables(file, structures, log, startsTable, readRows, readResult);
 }

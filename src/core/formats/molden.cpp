@@ -2,9 +2,12 @@
 // of [GEOMETRIES] XYZ in order, each with its [GEOCONV] energy and step values,
 // then the [Atoms] geometry (the one the orbitals belong to) unless it is one
 // of those frames, and [FR-COORD] (the geometry of the frequencies) only when
-// neither gives a structure.
+// neither gives a structure. The normal modes ([FREQ], [FR-NORM-COORD], [INT])
+// go to the [FR-COORD] structure, or to the last structure when its atoms are
+// those of [FR-COORD].
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <map>
 #include <optional>
@@ -19,7 +22,7 @@
 
 namespace {
 
-enum class Section { Other, Title, Atoms, FrCoord, Geometries, GeoConv };
+enum class Section { Other, Title, Atoms, FrCoord, Geometries, GeoConv, Freq, FrNormCoord, Int };
 
 std::string Trimmed(std::string_view text)
 {
@@ -74,6 +77,89 @@ bool AddNumberedAtom(vl::Molecule& molecule, std::string_view line, bool bohr)
                  qcout::Word(line, 5), bohr);
 }
 
+bool SameElements(const vl::Molecule& a, const vl::Molecule& b)
+{
+  if (a.atoms() != b.atoms())
+    return false;
+  for (int i = 0; i < a.atoms(); ++i)
+    if (a.atom(i)->atomType() != b.atom(i)->atomType())
+      return false;
+  return true;
+}
+
+// The values of [FREQ], [FR-NORM-COORD] and [INT] as read; each list stops at
+// its first malformed line.
+struct ModeSections {
+  std::vector<double> frequencies, intensities;
+  std::vector<std::vector<vl::fvec3>> vibrations; // one vector per atom, under "vibration N"
+  bool badFrequency = false, badVibration = false, badIntensity = false;
+
+  // The modes for a structure of `atoms` atoms: those whose vibration has a
+  // vector for each, up to the first that does not.
+  std::vector<vl::NormalMode> modes(int atoms) const
+  {
+    std::vector<vl::NormalMode> out;
+    for (size_t m = 0; m < frequencies.size() && m < vibrations.size(); ++m) {
+      if (vibrations[m].size() != static_cast<size_t>(atoms))
+        break;
+      vl::NormalMode& mode = out.emplace_back();
+      mode.frequency = frequencies[m];
+      if (intensities.size() == frequencies.size())
+        mode.irIntensity = intensities[m];
+      mode.displacement = vibrations[m];
+    }
+    return out;
+  }
+};
+
+// A number word, read in place; ToNumber (which copies) for Fortran exponents and the rest.
+std::optional<double> Number(std::string_view word)
+{
+  double value = 0;
+  const char* end = word.data() + word.size();
+  const auto [stop, error] = std::from_chars(word.data(), end, value);
+  if (error == std::errc() && stop == end && std::isfinite(value))
+    return value;
+  return qcout::ToNumber(word);
+}
+
+void ReadModeLine(Section section, std::string_view line, ModeSections& sections)
+{
+  const std::string_view first = qcout::Word(line, 0);
+  if (first.empty())
+    return;
+  if (section == Section::Freq || section == Section::Int) {
+    bool& bad = section == Section::Freq ? sections.badFrequency : sections.badIntensity;
+    const auto value = Number(first);
+    if (!value)
+      bad = true;
+    else if (!bad)
+      (section == Section::Freq ? sections.frequencies : sections.intensities).push_back(*value);
+    return;
+  }
+  if (sections.badVibration)
+    return;
+  if (first.size() == 9 && Upper(std::string(first)) == "VIBRATION") {
+    sections.vibrations.emplace_back();
+    return;
+  }
+  // Each word found from the end of the one before.
+  auto after = [line](std::string_view word) {
+    return word.empty() ? word
+                        : qcout::Word(line.substr(static_cast<size_t>(word.data() - line.data()) + word.size()), 0);
+  };
+  const std::string_view yWord = after(first), zWord = after(yWord);
+  const auto x = Number(first), y = Number(yWord), z = Number(zWord);
+  if (!x || !y || !z || sections.vibrations.empty()) {
+    // The vibration being read is not whole; those before it are.
+    sections.badVibration = true;
+    if (!sections.vibrations.empty())
+      sections.vibrations.pop_back();
+    return;
+  }
+  sections.vibrations.back().emplace_back(static_cast<float>(*x), static_cast<float>(*y), static_cast<float>(*z));
+}
+
 bool SameGeometry(const vl::Molecule& a, const vl::Molecule& b)
 {
   if (a.atoms() != b.atoms())
@@ -95,6 +181,7 @@ int ReadMoldenFile(const std::string& file, int /*ftype*/, StructureList& struct
   std::vector<vl::ref<vl::Molecule>> frames;
   vl::ref<vl::Molecule> atoms, frequencyAtoms; // the first whole [Atoms] and [FR-COORD]; a file has one of each
   std::map<std::string, std::vector<std::optional<double>>> geoconv; // by keyword, one value per frame
+  ModeSections modeSections;
 
   Section section = Section::Other;
   bool bohr = false;
@@ -119,6 +206,13 @@ int ReadMoldenFile(const std::string& file, int /*ftype*/, StructureList& struct
 
   std::string_view line;
   while (in.next(line)) {
+    // The mode sections are the long ones: their lines are read in place.
+    const size_t first = line.find_first_not_of(" \t\r");
+    const bool modeSection = section == Section::Freq || section == Section::FrNormCoord || section == Section::Int;
+    if (modeSection && (first == std::string_view::npos || line[first] != '[')) {
+      ReadModeLine(section, line, modeSections);
+      continue;
+    }
     const std::string trimmed = Trimmed(line);
     if (!trimmed.empty() && trimmed[0] == '[') {
       closeSection(true);
@@ -143,6 +237,12 @@ int ReadMoldenFile(const std::string& file, int /*ftype*/, StructureList& struct
         qcout::Announce(log, "Found [GEOMETRIES] (Angs)!\n");
       } else if (name == "GEOCONV") {
         section = Section::GeoConv;
+      } else if (name == "FREQ") {
+        section = Section::Freq;
+      } else if (name == "FR-NORM-COORD") {
+        section = Section::FrNormCoord;
+      } else if (name == "INT") {
+        section = Section::Int;
       }
       continue;
     }
@@ -188,6 +288,9 @@ int ReadMoldenFile(const std::string& file, int /*ftype*/, StructureList& struct
       else if (values)
         values->push_back(qcout::ToNumber(qcout::Word(trimmed, 0)));
       break;
+    case Section::Freq:
+    case Section::FrNormCoord:
+    case Section::Int:
     case Section::Other:
       break;
     }
@@ -195,6 +298,13 @@ int ReadMoldenFile(const std::string& file, int /*ftype*/, StructureList& struct
   closeSection(false);
 
   int found = 0;
+  vl::Molecule* last = nullptr; // the last structure appended
+  auto finish = [&](const vl::ref<vl::Molecule>& molecule) {
+    if (!FinishStructure(molecule, structures, log))
+      return 0;
+    last = molecule.get();
+    return 1;
+  };
   auto value = [&](const char* keyword, size_t k) -> std::optional<double> {
     const auto it = geoconv.find(keyword);
     return it != geoconv.end() && k < it->second.size() ? it->second[k] : std::nullopt;
@@ -206,17 +316,19 @@ int ReadMoldenFile(const std::string& file, int /*ftype*/, StructureList& struct
     c.convergence.rmsForce.value = value("rms-force", k);
     c.convergence.maxDisplacement.value = value("max-step", k);
     c.convergence.rmsDisplacement.value = value("rms-step", k);
-    found += FinishStructure(frames[k], structures, log) ? 1 : 0;
+    found += finish(frames[k]);
   }
   if (atoms && std::none_of(frames.begin(), frames.end(),
                             [&](const vl::ref<vl::Molecule>& m) { return SameGeometry(*m, *atoms); })) {
     atoms->calculation().title = title;
-    found += FinishStructure(atoms, structures, log) ? 1 : 0;
+    found += finish(atoms);
   }
   if (found == 0 && frequencyAtoms) {
     frequencyAtoms->calculation().title = title;
-    found += FinishStructure(frequencyAtoms, structures, log) ? 1 : 0;
+    found += finish(frequencyAtoms);
   }
+  if (last && (!frequencyAtoms || SameElements(*last, *frequencyAtoms)))
+    last->calculation().modes = modeSections.modes(last->atoms());
   return found > 0 ? 0 : -1;
 }
 
