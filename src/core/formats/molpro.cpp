@@ -1,8 +1,9 @@
 // Molpro output: the integral program's "ATOMIC COORDINATES" tables (bohr)
 // and the optimiser's "Current geometry" blocks (xyz, angstrom), with the
-// "!" energy lines printed after them. An optimisation step prints its
-// geometry in both forms: the block that repeats the table before it is the
-// same structure.
+// "!" energy lines and the normal modes of a frequency job printed after
+// them. An optimisation step prints its geometry in both forms: the block
+// that repeats the table before it is the same structure.
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cmath>
@@ -20,11 +21,27 @@ namespace {
 constexpr std::string_view kTableMarker = "ATOMIC COORDINATES";
 constexpr std::string_view kXyzMarker = "Current geometry (xyz format, in Angstrom)";
 
+// The blank-separated words of the line in one pass, into `words` (its
+// capacity reused): long outputs split millions of lines.
+void SplitWords(std::string_view line, std::vector<std::string_view>& words)
+{
+  words.clear();
+  size_t begin = 0;
+  bool inWord = false;
+  for (size_t i = 0; i <= line.size(); ++i) {
+    const bool blank = i == line.size() || line[i] == ' ' || line[i] == '\t' || line[i] == '\r';
+    if (blank && inWord)
+      words.push_back(line.substr(begin, i - begin));
+    else if (!blank && !inWord)
+      begin = i;
+    inWord = !blank;
+  }
+}
+
 std::vector<std::string_view> Words(std::string_view line)
 {
   std::vector<std::string_view> words;
-  for (std::string_view w; !(w = qcout::Word(line, static_cast<int>(words.size()))).empty();)
-    words.push_back(w);
+  SplitWords(line, words);
   return words;
 }
 
@@ -146,12 +163,217 @@ bool IsScf(std::string_view method)
   return tail == "HF" || tail == "KS";
 }
 
+// A plain decimal ("-0.123456") read in place: mode tables hold hundreds of
+// thousands. Up to 15 digits make an exact integer and one division by an
+// exact power of ten, rounded as from_chars rounds; anything else goes to
+// qcout::ToNumber.
+std::optional<double> Decimal(std::string_view word)
+{
+  static constexpr double kTens[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                     1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  const bool negative = !word.empty() && word[0] == '-';
+  unsigned long long digits = 0;
+  int count = 0, decimals = -1;
+  for (size_t i = negative ? 1 : 0; i < word.size(); ++i) {
+    const char c = word[i];
+    if (c == '.' && decimals < 0)
+      decimals = 0;
+    else if (c >= '0' && c <= '9' && count < 15)
+      digits = digits * 10 + static_cast<unsigned>(c - '0'), ++count, decimals += decimals >= 0;
+    else
+      return qcout::ToNumber(word);
+  }
+  if (count == 0)
+    return qcout::ToNumber(word);
+  const double value = static_cast<double>(digits) / kTens[decimals < 0 ? 0 : decimals];
+  return negative ? -value : value;
+}
+
+bool IsCount(std::string_view word)
+{
+  return !word.empty() && word.size() < 10 && word.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// The frequency program's normal modes. It numbers the atoms its own way,
+// listing them first as "Atomic Coordinates" (bohr): each is matched to the
+// structure's atom at its place. Then come "Normal Modes", "Normal Modes of
+// imaginary frequencies" (printed positive) and "Normal Modes of low/zero
+// frequencies", each in blocks of up to five columns: the wavenumbers, the
+// intensities and a row per coordinate ("CX1", "CY1", "CZ1", "CX2"...). The
+// modes go imaginary first, then the nonzero low ones, then the rest; the
+// translations and rotations, printed as zero, are left out.
+struct Vibrations {
+  enum Section { kNone, kAtoms, kModes } section = kNone;
+  enum Kind { kReal, kImaginary, kLow } kind = kReal;
+  std::vector<std::pair<vl::EAtomType, vl::fvec3>> atoms; // as the frequency program lists them, in angstrom
+  std::vector<int> order;                                 // its atoms' places in the structure
+  size_t columns = 0, rows = 0;
+  std::vector<double> frequencies, intensities; // of the open block
+  std::vector<float> block;                     // rows by columns
+  size_t counts[3] = {0, 0, 0};                 // modes read, by kind
+  std::vector<std::string_view> words;
+
+  // True when the line belongs to the analysis.
+  bool see(std::string_view t, vl::Molecule& molecule)
+  {
+    if (t == "Atomic Coordinates") {
+      section = kAtoms;
+      atoms.clear();
+      return true;
+    }
+    if (t.substr(0, 12) == "Normal Modes") {
+      kind = qcout::Contains(t, "imaginary") ? kImaginary : qcout::Contains(t, "low/zero") ? kLow : kReal;
+      if (kind == kReal) {
+        molecule.calculation().modes.clear();
+        counts[kReal] = counts[kImaginary] = counts[kLow] = 0;
+      }
+      columns = 0;
+      section = match(molecule) ? kModes : kNone;
+      return true;
+    }
+    if (section == kNone)
+      return false;
+    SplitWords(t, words);
+    if (section == kAtoms)
+      atom(words);
+    else if (section == kModes)
+      modeRow(words, molecule);
+    return section != kNone;
+  }
+
+  // "1   C     6.00    2.676555196    0.445053706    0.000000000" up to a blank line.
+  void atom(const std::vector<std::string_view>& w)
+  {
+    if (w.empty()) {
+      if (!atoms.empty())
+        section = kNone;
+      return;
+    }
+    if (w[0] == "Nr")
+      return;
+    const auto charge = qcout::ToNumber(w.size() == 6 ? w[2] : ""), x = qcout::ToNumber(w.size() == 6 ? w[3] : ""),
+               y = qcout::ToNumber(w.size() == 6 ? w[4] : ""), z = qcout::ToNumber(w.size() == 6 ? w[5] : "");
+    if (!IsCount(w[0]) || std::stoul(std::string(w[0])) != atoms.size() + 1 || !charge || !x || !y || !z) {
+      atoms.clear(); // no atom list to go by
+      section = kNone;
+      return;
+    }
+    atoms.emplace_back(LabelType(w[1], charge),
+                       vl::fvec3(qcout::BohrToAngstrom(float(*x)), qcout::BohrToAngstrom(float(*y)),
+                                 qcout::BohrToAngstrom(float(*z))));
+  }
+
+  // The structure's atom for each of the frequency program's; without its
+  // list, the structure's own order. Atoms it leaves out (dummies) do not move.
+  bool match(const vl::Molecule& molecule)
+  {
+    const size_t n = static_cast<size_t>(molecule.atoms());
+    order.clear();
+    if (atoms.empty()) {
+      for (size_t i = 0; i < n; ++i)
+        order.push_back(static_cast<int>(i));
+      return n > 0;
+    }
+    std::vector<bool> used(n, false);
+    for (const auto& [type, r] : atoms) {
+      int found = -1;
+      for (size_t j = 0; j < n && found < 0; ++j) {
+        const vl::Atom& a = *molecule.atom(static_cast<int>(j));
+        if (!used[j] && a.atomType() == type && (a.coordinates() - r).length() < 1e-3f)
+          found = static_cast<int>(j);
+      }
+      if (found < 0)
+        return false;
+      used[static_cast<size_t>(found)] = true;
+      order.push_back(found);
+    }
+    for (size_t j = 0; j < n; ++j)
+      if (!used[j] && molecule.atom(static_cast<int>(j))->atomType() != vl::AT_Unknown)
+        return false;
+    return true;
+  }
+
+  void modeRow(const std::vector<std::string_view>& w, vl::Molecule& molecule)
+  {
+    const size_t count = 3 * order.size();
+    if (w.empty()) {
+      if (rows > 0) // a block broken off
+        section = kNone;
+      return;
+    }
+    if (rows == 0 && IsCount(w[0])) {
+      // "1 Au  2 Bg ...", or the bare numbers: the block's columns.
+      columns = 0;
+      for (std::string_view word : w)
+        columns += IsCount(word);
+      if (!IsCount(w[0]) || columns == 0 || columns > 64)
+        section = kNone, columns = 0;
+      frequencies.clear();
+      intensities.clear();
+      rows = 0;
+      return;
+    }
+    if (rows == 0 && w.size() == columns + 2 && (w[0] == "Wavenumbers" || w[0] == "Intensities")) {
+      std::vector<double> values;
+      for (size_t k = 2; k < w.size(); ++k)
+        if (const auto v = qcout::ToNumber(w[k]))
+          values.push_back(*v);
+      if (w[0] == "Wavenumbers")
+        frequencies = values;
+      else if (w[1] == "[km/mol]")
+        intensities = values;
+      return;
+    }
+    // "CX1  -0.00000  ...": the coordinate the row expects, then a value per column.
+    const std::string_view label = w[0];
+    size_t digits = 0;
+    while (digits < label.size() && label[label.size() - 1 - digits] >= '0' && label[label.size() - 1 - digits] <= '9')
+      ++digits;
+    const bool expected = digits > 0 && digits < 10 && label.size() > digits + 1 &&
+                          label[label.size() - digits - 1] == "XYZ"[rows % 3] &&
+                          std::stoul(std::string(label.substr(label.size() - digits))) == rows / 3 + 1;
+    if (!expected || columns == 0 || frequencies.size() != columns || w.size() != columns + 1 || rows >= count)
+      return void(section = kNone);
+    if (rows == 0)
+      block.assign(count * columns, 0.0f);
+    for (size_t k = 0; k < columns; ++k) {
+      const auto v = Decimal(w[k + 1]);
+      if (!v)
+        return void(section = kNone);
+      block[rows * columns + k] = static_cast<float>(*v);
+    }
+    if (++rows < count)
+      return;
+    for (size_t k = 0; k < columns; ++k) {
+      if (frequencies[k] == 0)
+        continue;
+      vl::NormalMode m;
+      m.frequency = kind == kImaginary ? -std::fabs(frequencies[k]) : frequencies[k];
+      if (intensities.size() == columns)
+        m.irIntensity = intensities[k];
+      m.displacement.assign(static_cast<size_t>(molecule.atoms()), vl::fvec3());
+      for (size_t a = 0; a < order.size(); ++a)
+        m.displacement[static_cast<size_t>(order[a])] =
+            vl::fvec3(block[(3 * a) * columns + k], block[(3 * a + 1) * columns + k], block[(3 * a + 2) * columns + k]);
+      // Imaginary first, then low, then the rest.
+      std::vector<vl::NormalMode>& modes = molecule.calculation().modes;
+      const size_t at = kind == kImaginary ? counts[kImaginary]
+                        : kind == kLow     ? counts[kImaginary] + counts[kLow]
+                                           : modes.size();
+      modes.insert(modes.begin() + static_cast<std::ptrdiff_t>(std::min(at, modes.size())), std::move(m));
+      ++counts[kind];
+    }
+    columns = rows = 0;
+  }
+};
+
 struct Reader {
   vl::Molecule* current = nullptr; // the structure the lines now belong to
   bool correlated = false;         // current has a correlated total energy
   std::optional<double> gradientThreshold, stepThreshold;
   bool inSummary = false;                 // in the optimiser's table of iterations
   std::optional<vl::Convergence> pending; // its last row: for the geometry printed next
+  Vibrations vibrations;
 
   // "ITER. ENERGY(OLD) ENERGY(NEW) DE GRADMAX GRADNORM GRADRMS STEPMAX STEPLEN STEPRMS [CPU]"
   std::optional<vl::Convergence> row(const std::vector<std::string_view>& w) const
@@ -200,6 +422,8 @@ struct Reader {
   void result(std::string_view line)
   {
     const std::string_view t = Trimmed(line);
+    if (current && vibrations.see(t, *current))
+      return;
     if (inSummary) {
       if (t.empty())
         inSummary = false;
@@ -242,6 +466,7 @@ int ReadMolproFile(const std::string& file, int /*ftype*/, StructureList& struct
       auto molecule = vl::make_ref<vl::Molecule>();
       reader.current = nullptr;
       reader.inSummary = false;
+      reader.vibrations = Vibrations();
       if (!(table ? ReadTable(in, *molecule) : ReadXyz(in, *molecule)))
         continue;
       if (last && SameGeometry(*last, *molecule)) {

@@ -1,6 +1,6 @@
 // NWChem output: the geometry tables ("Output coordinates in angstroms" or
-// "in a.u."), one structure each, with the energies and the optimiser's step
-// line printed after them. Molecular dynamics (the QMD module) prints no such
+// "in a.u."), one structure each, with the energies, the optimiser's step
+// line and the normal modes of a frequency job printed after them. Molecular dynamics (the QMD module) prints no such
 // table per step: there the coordinates of the gradient tables (a.u.) are the
 // steps, and each step's energy comes before its table.
 #include <array>
@@ -20,11 +20,27 @@ namespace {
 constexpr std::string_view kTableMarker = "Output coordinates in ";
 constexpr std::string_view kGradientMarker = " ENERGY GRADIENTS";
 
+// The blank-separated words of the line in one pass, into `words` (its
+// capacity reused): long outputs split millions of lines.
+void SplitWords(std::string_view line, std::vector<std::string_view>& words)
+{
+  words.clear();
+  size_t begin = 0;
+  bool inWord = false;
+  for (size_t i = 0; i <= line.size(); ++i) {
+    const bool blank = i == line.size() || line[i] == ' ' || line[i] == '\t' || line[i] == '\r';
+    if (blank && inWord)
+      words.push_back(line.substr(begin, i - begin));
+    else if (!blank && !inWord)
+      begin = i;
+    inWord = !blank;
+  }
+}
+
 std::vector<std::string_view> Words(std::string_view line)
 {
   std::vector<std::string_view> words;
-  for (std::string_view w; !(w = qcout::Word(line, static_cast<int>(words.size()))).empty();)
-    words.push_back(w);
+  SplitWords(line, words);
   return words;
 }
 
@@ -123,6 +139,152 @@ std::optional<double> NumberAfterEquals(std::string_view line, std::string_view 
   return qcout::ToNumber(qcout::Word(line.substr(sign + 1), 0));
 }
 
+// A plain decimal ("-0.123456") read in place: mode tables hold hundreds of
+// thousands. Up to 15 digits make an exact integer and one division by an
+// exact power of ten, rounded as from_chars rounds; anything else goes to
+// qcout::ToNumber.
+std::optional<double> Decimal(std::string_view word)
+{
+  static constexpr double kTens[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                     1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  const bool negative = !word.empty() && word[0] == '-';
+  unsigned long long digits = 0;
+  int count = 0, decimals = -1;
+  for (size_t i = negative ? 1 : 0; i < word.size(); ++i) {
+    const char c = word[i];
+    if (c == '.' && decimals < 0)
+      decimals = 0;
+    else if (c >= '0' && c <= '9' && count < 15)
+      digits = digits * 10 + static_cast<unsigned>(c - '0'), ++count, decimals += decimals >= 0;
+    else
+      return qcout::ToNumber(word);
+  }
+  if (count == 0)
+    return qcout::ToNumber(word);
+  const double value = static_cast<double>(digits) / kTens[decimals < 0 ? 0 : decimals];
+  return negative ? -value : value;
+}
+
+bool IsCount(std::string_view word)
+{
+  return !word.empty() && word.size() < 10 && word.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// The vibrational analysis after projecting out translations and rotations
+// (the unprojected one before it is not read): all 3N modes as blocks of up
+// to six columns under their 1-based numbers, each a "P.Frequency" line (an
+// imaginary frequency negative) and 3N rows; then the projected IR
+// intensities by mode number. The translations and rotations, projected to
+// exactly zero, are no vibrations and are left out.
+struct Vibrations {
+  enum Section { kNone, kModes, kIr } section = kNone;
+  size_t done = 0;       // modes read, kept or not
+  std::vector<int> kept; // by mode number - 1: the index in the modes, or -1
+  size_t columns = 0, rows = 0;
+  std::vector<double> frequencies; // of the open block
+  std::vector<float> block;        // rows by columns
+  bool started = false;            // the IR table's rows have begun
+  int idle = 0;                    // its lines before them
+  std::vector<std::string_view> words;
+
+  // True when the line belongs to the analysis.
+  bool see(std::string_view line, vl::Molecule* molecule)
+  {
+    std::vector<std::string_view>& w = words;
+    SplitWords(line, w);
+    if (w.size() == 5 && w[0] == "(Projected" && w[1] == "Frequencies" && w[2] == "expressed") {
+      section = molecule ? kModes : kNone;
+      done = columns = rows = 0;
+      kept.clear();
+      if (molecule)
+        molecule->calculation().modes.clear();
+      return true;
+    }
+    if (w.size() == 7 && w[0] == "Normal" && w[2] == "||" && w[3] == "Projected" && w[5] == "Red") {
+      section = molecule ? kIr : kNone;
+      started = false;
+      idle = 0;
+      return true;
+    }
+    if (section == kModes)
+      modeRow(w, *molecule);
+    else if (section == kIr)
+      irRow(w, molecule->calculation());
+    return section != kNone;
+  }
+
+  void modeRow(const std::vector<std::string_view>& w, vl::Molecule& molecule)
+  {
+    const size_t atoms = static_cast<size_t>(molecule.atoms());
+    std::vector<vl::NormalMode>& modes = molecule.calculation().modes;
+    if (w.empty()) {
+      if (rows > 0) // a block broken off
+        section = kNone;
+      return;
+    }
+    if (columns == 0) {
+      // "1 2 3 4 5 6": the numbers of the next modes.
+      for (size_t k = 0; k < w.size(); ++k)
+        if (!IsCount(w[k]) || std::stoul(std::string(w[k])) != done + k + 1)
+          return void(section = kNone);
+      columns = w.size();
+      frequencies.clear();
+      return;
+    }
+    if (w[0] == "P.Frequency" && frequencies.empty() && w.size() == columns + 1) {
+      for (size_t k = 1; k < w.size(); ++k)
+        if (const auto v = qcout::ToNumber(w[k]))
+          frequencies.push_back(*v);
+      if (frequencies.size() != columns)
+        section = kNone;
+      block.assign(3 * atoms * columns, 0.0f);
+      return;
+    }
+    if (frequencies.empty() || w.size() != columns + 1 || !IsCount(w[0]) || std::stoul(std::string(w[0])) != rows + 1)
+      return void(section = kNone);
+    for (size_t k = 0; k < columns; ++k) {
+      const auto v = Decimal(w[k + 1]);
+      if (!v)
+        return void(section = kNone);
+      block[rows * columns + k] = static_cast<float>(*v);
+    }
+    if (++rows < 3 * atoms)
+      return;
+    for (size_t k = 0; k < columns; ++k) {
+      kept.push_back(frequencies[k] == 0 ? -1 : static_cast<int>(modes.size()));
+      if (frequencies[k] == 0)
+        continue;
+      vl::NormalMode& m = modes.emplace_back();
+      m.frequency = frequencies[k];
+      m.displacement.resize(atoms);
+      for (size_t a = 0; a < atoms; ++a)
+        m.displacement[a] =
+            vl::fvec3(block[(3 * a) * columns + k], block[(3 * a + 1) * columns + k], block[(3 * a + 2) * columns + k]);
+    }
+    done += columns;
+    columns = rows = 0;
+    frequencies.clear();
+    if (done >= 3 * atoms)
+      section = kNone;
+  }
+
+  // "    7       49.010 ||    0.000030           0.001         0.030       0.068":
+  // the intensity in km/mol is the third after the bars.
+  void irRow(const std::vector<std::string_view>& w, vl::Calculation& c)
+  {
+    const bool row = w.size() == 7 && IsCount(w[0]) && w[2] == "||";
+    if (!row) {
+      if (started || ++idle > 4) // after the rows, or no rows under the title
+        section = kNone;
+      return;
+    }
+    started = true;
+    const size_t n = std::stoul(std::string(w[0]));
+    if (n >= 1 && n <= kept.size() && kept[n - 1] >= 0 && static_cast<size_t>(kept[n - 1]) < c.modes.size())
+      c.modes[static_cast<size_t>(kept[n - 1])].irIntensity = qcout::ToNumber(w[5]);
+  }
+};
+
 struct Reader {
   vl::Molecule* current = nullptr; // the structure the lines now belong to
   bool correlated = false;         // current has a correlated total energy
@@ -136,6 +298,7 @@ struct Reader {
   std::array<std::optional<double>, 4> thresholds;    // gmax, grms, xmax, xrms
   std::array<std::pair<size_t, size_t>, 4> columns{}; // gmax grms xrms xmax in the step line
   bool expectFlags = false;
+  Vibrations vibrations;
 
   vl::Calculation* target(bool*& isCorrelated)
   {
@@ -182,6 +345,9 @@ struct Reader {
 
   void result(std::string_view line)
   {
+    if ((vibrations.section != Vibrations::kNone || qcout::Contains(line, "Projected ")) &&
+        vibrations.see(line, current))
+      return;
     const bool underStepLine = expectFlags;
     expectFlags = false;
     if (underStepLine && current && flags(line))
@@ -283,6 +449,7 @@ int ReadNWChemFile(const std::string& file, int /*ftype*/, StructureList& struct
       auto molecule = vl::make_ref<vl::Molecule>();
       reader.current = nullptr;
       reader.expectFlags = false;
+      reader.vibrations = Vibrations();
       gradients = 0;
       if (ReadTable(in, bohr, *molecule))
         append(molecule);

@@ -1,7 +1,10 @@
 // ORCA output: every geometry as printed in angstrom (optimisation cycles,
 // scan points, MD steps, the final evaluation), one structure each, with what
 // the job printed about it before the next geometry: the SCF energy, the final
-// single point energy, the method and the optimiser's convergence table.
+// single point energy, the method, the optimiser's convergence table and the
+// normal modes of a frequency job.
+#include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -70,12 +73,219 @@ void ReadCriterion(std::string_view line, vl::ConvergenceCriterion& criterion)
     criterion.converged = verdict == "YES";
 }
 
+// The blank-separated words of the line in one pass, into `words` (its
+// capacity reused): long outputs split millions of lines.
+void SplitWords(std::string_view line, std::vector<std::string_view>& words)
+{
+  words.clear();
+  size_t begin = 0;
+  bool inWord = false;
+  for (size_t i = 0; i <= line.size(); ++i) {
+    const bool blank = i == line.size() || line[i] == ' ' || line[i] == '\t' || line[i] == '\r';
+    if (blank && inWord)
+      words.push_back(line.substr(begin, i - begin));
+    else if (!blank && !inWord)
+      begin = i;
+    inWord = !blank;
+  }
+}
+
+// A plain decimal ("-0.123456") read in place: mode tables hold hundreds of
+// thousands. Up to 15 digits make an exact integer and one division by an
+// exact power of ten, rounded as from_chars rounds; anything else goes to
+// qcout::ToNumber.
+std::optional<double> Decimal(std::string_view word)
+{
+  static constexpr double kTens[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                     1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  const bool negative = !word.empty() && word[0] == '-';
+  unsigned long long digits = 0;
+  int count = 0, decimals = -1;
+  for (size_t i = negative ? 1 : 0; i < word.size(); ++i) {
+    const char c = word[i];
+    if (c == '.' && decimals < 0)
+      decimals = 0;
+    else if (c >= '0' && c <= '9' && count < 15)
+      digits = digits * 10 + static_cast<unsigned>(c - '0'), ++count, decimals += decimals >= 0;
+    else
+      return qcout::ToNumber(word);
+  }
+  if (count == 0)
+    return qcout::ToNumber(word);
+  const double value = static_cast<double>(digits) / kTens[decimals < 0 ? 0 : decimals];
+  return negative ? -value : value;
+}
+
+bool IsCount(std::string_view word)
+{
+  return !word.empty() && word.size() < 10 && word.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// "  6:" with the expected mode number.
+bool IsModeNumber(std::string_view word, size_t n)
+{
+  return word.size() > 1 && word.back() == ':' && IsCount(word.substr(0, word.size() - 1)) &&
+         std::stoul(std::string(word.substr(0, word.size() - 1))) == n;
+}
+
+// The mode number of an "  6:" row; absent for anything else.
+std::optional<size_t> ModeNumber(std::string_view word)
+{
+  if (word.size() < 2 || word.back() != ':' || !IsCount(word.substr(0, word.size() - 1)))
+    return std::nullopt;
+  return std::stoul(std::string(word.substr(0, word.size() - 1)));
+}
+
+// The sections of a frequency job, read line by line. "VIBRATIONAL FREQUENCIES"
+// lists all 3N, the translations and rotations as zeros first; "NORMAL MODES"
+// prints them as columns of 3N rows, six or ten at a time; the IR and Raman
+// tables follow by mode number. The modes kept start at the first nonzero
+// frequency (an imaginary one is printed negative).
+struct Vibrations {
+  enum Section { kNone, kFrequencies, kModes, kIr, kRaman } section = kNone;
+  size_t atoms = 0;                // of the structure the lines belong to
+  std::vector<double> frequencies; // by mode number
+  size_t first = 0;                // the first mode kept
+  size_t done = 0;                 // modes whose columns are complete
+  size_t columns = 0, rows = 0;    // the open block: its columns, the rows read
+  std::vector<float> block;        // rows by columns
+  int idle = 0;                    // lines of the section before its first row
+  int intensityColumn = -1;        // the km/mol column of the IR table
+  std::vector<std::string_view> words;
+
+  void start(Section s)
+  {
+    section = s;
+    idle = 0;
+  }
+
+  // True when the line belongs to a frequency section. Each section's title
+  // and explanations come before its rows; the first other line ends it.
+  bool see(std::string_view line, vl::Calculation& c)
+  {
+    if (StartsWith(line, "VIBRATIONAL FREQUENCIES")) {
+      start(kFrequencies);
+      frequencies.clear();
+      return true;
+    }
+    if (StartsWith(line, "NORMAL MODES")) {
+      c.modes.clear();
+      start(kNone);
+      size_t n = 0;
+      while (n < frequencies.size() && frequencies[n] == 0)
+        ++n;
+      // A table of another size belongs to no geometry read here.
+      if (atoms > 1 && frequencies.size() == 3 * atoms && n < frequencies.size()) {
+        start(kModes);
+        first = n;
+        done = columns = rows = 0;
+      }
+      return true;
+    }
+    if (StartsWith(line, "IR SPECTRUM") || StartsWith(line, "RAMAN SPECTRUM")) {
+      start(line[0] == 'I' ? kIr : kRaman);
+      intensityColumn = -1;
+      return true;
+    }
+    if (section == kNone)
+      return false;
+    SplitWords(line, words);
+    if (words.empty()) {
+      // Blank lines come before the rows, and between blocks of modes.
+      if ((section == kModes && rows > 0) || (section != kModes && idle < 0))
+        start(kNone);
+      return true;
+    }
+    const bool row = section == kModes ? modeRow(c) : section == kFrequencies ? frequency() : spectrumRow(line, c);
+    if (row)
+      idle = -1;
+    else if (idle >= 0 && ++idle <= 8)
+      return true;
+    else
+      start(kNone);
+    return row;
+  }
+
+  // "   6:      43.87 cm**-1    2-Au".
+  bool frequency()
+  {
+    const auto value = words.size() > 2 ? qcout::ToNumber(words[1]) : std::nullopt;
+    if (!value || !IsModeNumber(words[0], frequencies.size()) || words[2] != "cm**-1")
+      return false;
+    frequencies.push_back(*value);
+    return true;
+  }
+
+  // A block's mode numbers (under them ORCA 6 prints symmetry labels), then
+  // its rows: the coordinate's number and a value per column.
+  bool modeRow(vl::Calculation& c)
+  {
+    const std::vector<std::string_view>& w = words;
+    if (columns == 0) {
+      for (size_t k = 0; k < w.size(); ++k)
+        if (!IsCount(w[k]) || std::stoul(std::string(w[k])) != done + k || done + k >= frequencies.size())
+          return false;
+      columns = w.size();
+      rows = 0;
+      block.assign(3 * atoms * columns, 0.0f);
+      return true;
+    }
+    if (rows == 0 && !IsCount(w[0]))
+      return true; // the symmetry labels
+    if (!IsCount(w[0]) || std::stoul(std::string(w[0])) != rows || w.size() != columns + 1)
+      return false;
+    for (size_t k = 0; k < columns; ++k) {
+      const auto v = Decimal(w[k + 1]);
+      if (!v)
+        return false;
+      block[rows * columns + k] = static_cast<float>(*v);
+    }
+    if (++rows < 3 * atoms)
+      return true;
+    for (size_t k = 0; k < columns; ++k) {
+      if (done + k < first)
+        continue;
+      vl::NormalMode& m = c.modes.emplace_back();
+      m.frequency = frequencies[done + k];
+      m.displacement.resize(atoms);
+      for (size_t a = 0; a < atoms; ++a)
+        m.displacement[a] =
+            vl::fvec3(block[(3 * a) * columns + k], block[(3 * a + 1) * columns + k], block[(3 * a + 2) * columns + k]);
+    }
+    done += columns;
+    columns = rows = 0;
+    return done < frequencies.size();
+  }
+
+  // "  6:     43.87   0.000005    0.03  0.000037  ( ...": the intensity in km/mol is
+  // "Int" where printed (ORCA 5 on), before that "T**2"; Raman: the activity.
+  bool spectrumRow(std::string_view line, vl::Calculation& c)
+  {
+    if (words[0] == "Mode") {
+      intensityColumn = qcout::Contains(line, " Int ") ? 3 : qcout::Contains(line, "T**2") ? 2 : -1;
+      return false; // a title line
+    }
+    const std::optional<size_t> n = ModeNumber(words[0]);
+    if (!n)
+      return false;
+    if (*n < first || *n - first >= c.modes.size())
+      return true;
+    vl::NormalMode& m = c.modes[*n - first];
+    const size_t column = section == kRaman ? 2 : static_cast<size_t>(intensityColumn);
+    if (section == kRaman || intensityColumn > 0)
+      (section == kRaman ? m.ramanActivity : m.irIntensity) =
+          column < words.size() ? qcout::ToNumber(words[column]) : std::nullopt;
+    return true;
+  }
+};
+
 int ReadOrcaFile(const std::string& file, int /*ftype*/, StructureList& structures, vl::Log& log)
 {
   // The SCF settings are printed once per job; later geometries keep them.
   bool dft = false;
   std::string scfMethod, correlation; // as the SCF and the MDCI module name them
   bool inConvergence = false;
+  Vibrations vibrations;
 
   auto startsTable = [&](std::string_view line, LineReader& in) {
     if (!qcout::Contains(line, kMarker))
@@ -86,6 +296,7 @@ int ReadOrcaFile(const std::string& file, int /*ftype*/, StructureList& structur
   };
   auto readRows = [&](LineReader& in, int, vl::Molecule& molecule) {
     inConvergence = false;
+    vibrations = Vibrations();
     // Rows up to the blank line; a table cut short or broken is no structure.
     std::vector<Row> rows;
     std::string_view line;
@@ -107,8 +318,11 @@ int ReadOrcaFile(const std::string& file, int /*ftype*/, StructureList& structur
       qcout::AddAtom(molecule, rows[i].x, rows[i].y, rows[i].z, rows[i].symbol + std::to_string(i + 1),
                      vl::atomType(rows[i].symbol));
     molecule.calculation().method = scfMethod;
+    vibrations.atoms = rows.size();
   };
   auto readResult = [&](std::string_view line, LineReader&, vl::Calculation& calculation) {
+    if (vibrations.see(line, calculation))
+      return;
     if (inConvergence) {
       const std::string_view first = qcout::Word(line, 0), second = qcout::Word(line, 1);
       vl::Convergence& c = calculation.convergence;

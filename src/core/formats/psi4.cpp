@@ -1,13 +1,16 @@
 // Psi4 output: the "Geometry (in Angstrom|Bohr)" tables that the modules
-// print, the SCF and correlated energies after them, and optking's
-// convergence check. Every module reprints the molecule it starts on (SCF,
-// its gradient, the optimiser's next step), so a table that repeats the
-// previous structure adds nothing: one structure per geometry.
+// print, the SCF and correlated energies after them, optking's convergence
+// check and the harmonic vibrational analysis. Every module reprints the
+// molecule it starts on (SCF, its gradient, the optimiser's next step), so a
+// table that repeats the previous structure adds nothing: one structure per
+// geometry. The displaced geometries of finite-difference frequencies are no
+// structures: the modes belong to the reference geometry.
 #include <array>
 #include <cctype>
 #include <cmath>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/formats/fieldreader.h"
@@ -20,11 +23,27 @@ namespace {
 constexpr std::string_view kTableMarker = "Geometry (in ";
 constexpr std::string_view kTableMarkerTail = ", charge =";
 
+// The blank-separated words of the line in one pass, into `words` (its
+// capacity reused): long outputs split millions of lines.
+void SplitWords(std::string_view line, std::vector<std::string_view>& words)
+{
+  words.clear();
+  size_t begin = 0;
+  bool inWord = false;
+  for (size_t i = 0; i <= line.size(); ++i) {
+    const bool blank = i == line.size() || line[i] == ' ' || line[i] == '\t' || line[i] == '\r';
+    if (blank && inWord)
+      words.push_back(line.substr(begin, i - begin));
+    else if (!blank && !inWord)
+      begin = i;
+    inWord = !blank;
+  }
+}
+
 std::vector<std::string_view> Words(std::string_view line)
 {
   std::vector<std::string_view> words;
-  for (std::string_view w; !(w = qcout::Word(line, static_cast<int>(words.size()))).empty();)
-    words.push_back(w);
+  SplitWords(line, words);
   return words;
 }
 
@@ -76,17 +95,24 @@ bool ReadRows(LineReader& in, bool bohr, vl::Molecule& molecule)
   }
 }
 
-bool SameGeometry(const vl::Molecule& a, const vl::Molecule& b)
+bool SameAtoms(const vl::Molecule& a, const vl::Molecule& b)
 {
   if (a.atoms() != b.atoms())
     return false;
-  for (int i = 0; i < a.atoms(); ++i) {
+  for (int i = 0; i < a.atoms(); ++i)
     if (a.atom(i)->atomType() != b.atom(i)->atomType())
       return false;
+  return true;
+}
+
+bool SameGeometry(const vl::Molecule& a, const vl::Molecule& b)
+{
+  if (!SameAtoms(a, b))
+    return false;
+  for (int i = 0; i < a.atoms(); ++i)
     for (int k = 0; k < 3; ++k)
       if (std::fabs(a.atom(i)->coordinates()[k] - b.atom(i)->coordinates()[k]) > 1e-6f)
         return false;
-  }
   return true;
 }
 
@@ -100,6 +126,164 @@ bool IsVariant(std::string_view label)
 {
   return qcout::Contains(label, "SCS") || qcout::Contains(label, "SOS");
 }
+
+// A plain decimal ("-0.123456") read in place: mode tables hold hundreds of
+// thousands. Up to 15 digits make an exact integer and one division by an
+// exact power of ten, rounded as from_chars rounds; anything else goes to
+// qcout::ToNumber.
+std::optional<double> Decimal(std::string_view word)
+{
+  static constexpr double kTens[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                     1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  const bool negative = !word.empty() && word[0] == '-';
+  unsigned long long digits = 0;
+  int count = 0, decimals = -1;
+  for (size_t i = negative ? 1 : 0; i < word.size(); ++i) {
+    const char c = word[i];
+    if (c == '.' && decimals < 0)
+      decimals = 0;
+    else if (c >= '0' && c <= '9' && count < 15)
+      digits = digits * 10 + static_cast<unsigned>(c - '0'), ++count, decimals += decimals >= 0;
+    else
+      return qcout::ToNumber(word);
+  }
+  if (count == 0)
+    return qcout::ToNumber(word);
+  const double value = static_cast<double>(digits) / kTens[decimals < 0 ? 0 : decimals];
+  return negative ? -value : value;
+}
+
+// A frequency as printed; Psi4 writes an imaginary one as "12.34i".
+std::optional<double> Frequency(std::string_view word)
+{
+  if (!word.empty() && word.back() == 'i') {
+    const auto v = qcout::ToNumber(word.substr(0, word.size() - 1));
+    return v ? std::optional<double>(-*v) : std::nullopt;
+  }
+  return qcout::ToNumber(word);
+}
+
+// The harmonic analysis in one of two layouts. Since 1.0: blocks of up to
+// three modes under "Vibration  7  8  9": "Freq [cm^-1]", "IR activ [km/mol]"
+// and the rest, a rule, then a row per atom ("1  C  x y z  x y z ...") up to
+// a blank line; the first other line after a block ends them. Before 1.0, one
+// mode at a time after "Normal Modes": its "Frequency:", then "X Y Z mass" rows.
+struct Vibrations {
+  enum Layout { kNone, kBlocks, kSingle } layout = kNone;
+  size_t columns = 0;
+  std::vector<double> frequencies, ir;
+  std::vector<vl::fvec3> rows; // by atom, then column
+  bool inRows = false;
+  std::vector<std::string_view> words;
+
+  void reset(Layout l, vl::Calculation& c)
+  {
+    layout = l;
+    columns = 0;
+    inRows = false;
+    c.modes.clear();
+  }
+
+  // The numbers after a label of `label` words, one per column; else empty.
+  std::vector<double> values(const std::vector<std::string_view>& w, size_t label) const
+  {
+    std::vector<double> v;
+    for (size_t k = label; k < w.size(); ++k)
+      if (const auto f = Frequency(w[k]))
+        v.push_back(*f);
+    return v.size() == columns && w.size() == label + columns ? v : std::vector<double>();
+  }
+
+  // True when the line belongs to the analysis.
+  bool see(std::string_view t, vl::Molecule& molecule)
+  {
+    vl::Calculation& c = molecule.calculation();
+    if (qcout::Contains(t, "==> Harmonic Vibrational Analysis <==")) {
+      reset(kBlocks, c);
+      return true;
+    }
+    if (t.substr(0, 12) == "Normal Modes" && qcout::Contains(t, "non-mass-weighted")) {
+      reset(kSingle, c);
+      return true;
+    }
+    if (layout == kNone)
+      return false;
+    std::vector<std::string_view>& w = words;
+    SplitWords(t, w);
+    if (inRows)
+      return row(w, molecule);
+    if (layout == kBlocks) {
+      if (!w.empty() && w[0] == "Vibration") {
+        columns = w.size() - 1;
+        frequencies.clear();
+        ir.clear();
+      } else if (columns == 0 && !w.empty() && (!c.modes.empty() || t.substr(0, 4) == "==> ")) {
+        layout = kNone; // past the last block, or the next section
+        return false;
+      } else if (w.size() > 2 && w[0] == "Freq" && w[1] == "[cm^-1]") {
+        frequencies = values(w, 2);
+      } else if (w.size() > 3 && w[0] == "IR" && w[1] == "activ") {
+        ir = values(w, 3);
+      } else if (!w.empty() && w[0].substr(0, 4) == "----") {
+        inRows = columns > 0 && frequencies.size() == columns;
+        rows.clear();
+      }
+      return true;
+    }
+    // One mode at a time.
+    if (w.size() == 2 && w[0] == "Frequency:") {
+      columns = 1;
+      frequencies = values(w, 1);
+    } else if (w.size() == 4 && w[0] == "X" && w[1] == "Y" && w[2] == "Z" && w[3] == "mass") {
+      inRows = frequencies.size() == 1;
+      rows.clear();
+    } else if (!w.empty() && w[0] != "Force" && w[0] != "Molecular" && w[0] != "Frequencies") {
+      layout = kNone;
+      return false;
+    }
+    return true;
+  }
+
+  // A row per atom up to a blank line; a block of another size is dropped.
+  bool row(const std::vector<std::string_view>& w, vl::Molecule& molecule)
+  {
+    const size_t atoms = static_cast<size_t>(molecule.atoms());
+    if (w.empty()) {
+      inRows = false;
+      if (rows.size() == atoms * columns && atoms > 0)
+        for (size_t k = 0; k < columns; ++k) {
+          vl::NormalMode& m = molecule.calculation().modes.emplace_back();
+          m.frequency = frequencies[k];
+          if (ir.size() == columns)
+            m.irIntensity = ir[k];
+          for (size_t a = 0; a < atoms; ++a)
+            m.displacement.push_back(rows[a * columns + k]);
+        }
+      columns = 0;
+      return true;
+    }
+    // "1  C  x y z ..." in blocks; "C  x y z  mass" one at a time.
+    const size_t first = layout == kBlocks ? 2 : 1;
+    const size_t expected = layout == kBlocks ? first + 3 * columns : first + 4;
+    std::optional<double> v[3];
+    if (w.size() != expected || rows.size() >= atoms * columns) {
+      inRows = false;
+      columns = 0;
+      return true;
+    }
+    for (size_t k = 0; k < columns; ++k) {
+      for (size_t i = 0; i < 3; ++i)
+        v[i] = Decimal(w[first + 3 * k + i]);
+      if (!v[0] || !v[1] || !v[2]) {
+        inRows = false;
+        columns = 0;
+        return true;
+      }
+      rows.emplace_back(static_cast<float>(*v[0]), static_cast<float>(*v[1]), static_cast<float>(*v[2]));
+    }
+    return true;
+  }
+};
 
 // The number after the first '=' or ':' behind `from`.
 std::optional<double> ValueAfterSign(std::string_view line, size_t from)
@@ -118,6 +302,7 @@ struct Reader {
   int convergenceLines = 0;        // read in it: a check that never ends lets go
   std::string functional;          // the last "Composite Functional" printed
   std::array<std::optional<double>, 5> thresholds;
+  Vibrations vibrations;
 
   void correlatedEnergy(std::string_view label, std::optional<double> value)
   {
@@ -171,6 +356,8 @@ struct Reader {
   {
     const std::string_view t = Trimmed(line);
     size_t at;
+    if (vibrations.see(t, *current))
+      return;
     if (convergence && !t.empty() && ++convergenceLines > 12)
       convergence = 0;
     if (convergence && !t.empty()) {
@@ -236,9 +423,27 @@ int ReadPsi4File(const std::string& file, int /*ftype*/, StructureList& structur
   LineReader in(file);
   Reader reader;
   vl::Molecule* last = nullptr; // the last structure appended
+  // Finite-difference frequencies: from the plan of displacements up to the
+  // line that gathers their gradients (or energies), the tables are displaced
+  // geometries. The reference is the structure before them; where there is
+  // none, or another molecule, the first table (Psi4 1.4 on computes the
+  // reference first, earlier releases at the start or the end).
+  bool displaced = false, firstDisplaced = false;
+  vl::Molecule* reference = nullptr;
   int found = 0;
   std::string_view line;
   while (in.next(line)) {
+    if (qcout::Contains(line, "Using finite-differences of") && qcout::Contains(line, "vibrational frequencies")) {
+      displaced = firstDisplaced = true;
+      reference = last;
+      reader.current = nullptr;
+      continue;
+    }
+    if (displaced && (qcout::Contains(line, "passed in, including the reference geometry") ||
+                      qcout::Contains(line, "==> Harmonic Vibrational Analysis <=="))) {
+      displaced = false;
+      reader.current = reference;
+    }
     if (qcout::Contains(line, kTableMarker) && qcout::Contains(line, kTableMarkerTail)) {
       const bool bohr = qcout::Contains(line, "(in Bohr)");
       qcout::Announce(log, bohr ? "Found Cartesian coordinates (Bohr)!\n" : "Found Cartesian coordinates (Angs)!\n");
@@ -246,16 +451,24 @@ int ReadPsi4File(const std::string& file, int /*ftype*/, StructureList& structur
       reader.current = nullptr;
       reader.pendingLabel.clear();
       reader.convergence = 0;
+      reader.vibrations = Vibrations();
       if (!ReadRows(in, bohr, *molecule))
         continue;
+      if (displaced && std::exchange(firstDisplaced, false) && reference && !SameAtoms(*reference, *molecule))
+        reference = nullptr;
       if (last && SameGeometry(*last, *molecule)) {
-        reader.current = last;
+        // Among the displacements, a reprint adds no energy of the reference.
+        reader.current = displaced ? nullptr : last;
         continue;
       }
+      if (displaced && reference)
+        continue;
       if (FinishStructure(molecule, structures, log)) {
         ++found;
         last = reader.current = molecule.get();
         reader.correlated = false;
+        if (displaced)
+          reference = last;
       }
       continue;
     }
