@@ -36,6 +36,9 @@ public:
   void resizeEvent(int w, int h) override;
 
   void loadFile(std::string file);
+  // Makes structure `index` (0-based) current in `style` (0-3, the Up key's
+  // order: wireframe, ball and stick, sticks, space filling), as the keys would.
+  void showStructure(int index, int style);
   // Starts reading `file` on a worker thread while the window comes up; the
   // next loadFile(file) takes what it read, and prints its log lines then.
   void preloadFile(const std::string& file);

@@ -116,6 +116,15 @@ void MolApplet::updateMolecule()
   updateText();
 }
 
+void MolApplet::showStructure(int index, int style)
+{
+  if (index < 0 || index >= static_cast<int>(mMolecules.size()) || style < 0 || style > 3)
+    return;
+  mCurrentMolecule = index;
+  mCurrentStyle = style;
+  updateMolecule();
+}
+
 void MolApplet::updateLabels()
 {
   if (!sceneManager())

@@ -19,6 +19,7 @@
 #include <tclap/CmdLine.h>
 
 #include "app/molapp.h"
+#include "app/render.h"
 #include "core/export/export.h"
 #include "core/formats/inputfile.h"
 #include "view/qt5widget.h"
@@ -54,8 +55,13 @@ QtArguments splitQtArguments(int argc, char** argv)
       out.rest.push_back(argv[i]);
       continue;
     }
-    // Qt accepts its options with one dash or two.
+    // Qt accepts its options with one dash or two; --style is ours (--render's
+    // drawing style), Qt's widget style stays -style.
     const char* name = arg[1] == '-' ? arg + 1 : arg;
+    if (std::strcmp(arg, "--style") == 0) {
+      out.rest.push_back(argv[i]);
+      continue;
+    }
     bool taken = false;
     for (const char* w : withValue) {
       if (std::strcmp(name, w) == 0) {
@@ -174,7 +180,8 @@ int main(int argc, char* argv[])
     TCLAP::SwitchArg followArg("", "follow", "Watch the file and add the structures a running job writes to it", cmd,
                                false);
     TCLAP::ValueArg<std::string> backgroundArg(
-        "", "background", "Background colour at start-up: a name such as white, or #rrggbb", false, "", "colour", cmd);
+        "", "background", "Background colour at start-up, or of --render's picture: a name such as white, or #rrggbb",
+        false, "", "colour", cmd);
     std::vector<std::string> formats = ExportFormatNames();
     TCLAP::ValuesConstraint<std::string> formatConstraint(formats);
     TCLAP::ValueArg<std::string> exportArg("", "export",
@@ -183,6 +190,23 @@ int main(int argc, char* argv[])
                                            false, "", &formatConstraint, cmd);
     TCLAP::ValueArg<int> modeArg("", "mode", "With --export xyz: twenty frames of this normal mode's motion", false, 0,
                                  "N", cmd);
+    // The help lists the last added first: --render leads its options.
+    TCLAP::SwitchArg orientArg("", "orient",
+                               "With --render: look along the structure's smallest principal axis, its largest "
+                               "one horizontal (as the O key)",
+                               cmd, false);
+    TCLAP::ValueArg<std::string> structureArg(
+        "", "structure", "With --render: the structure to draw, 1 for the first, negative from the end (default -1)",
+        false, "", "K", cmd);
+    TCLAP::ValueArg<std::string> styleArg("", "style",
+                                          "With --render: wireframe, ballstick (the default), sticks or spacefill",
+                                          false, "ballstick", "style", cmd);
+    TCLAP::ValueArg<std::string> sizeArg("", "size", "With --render: the picture's size (default 1600x1200)", false,
+                                         "1600x1200", "WxH", cmd);
+    TCLAP::ValueArg<std::string> renderArg("", "render",
+                                           "Draw the structure into this PNG file and end, without a window or "
+                                           "display; the overlay text is left out",
+                                           false, "", "OUT.png", cmd);
     TCLAP::UnlabeledValueArg<std::string> fileArg("filename", "Name of input file", true, "default", "filename", cmd);
 
     cmd.parse(static_cast<int>(qtArgs.rest.size()), qtArgs.rest.data());
@@ -208,6 +232,23 @@ int main(int argc, char* argv[])
                 << "': use a colour name such as white, or #rrggbb" << std::endl;
       return 1;
     }
+    const vl::fvec4 backgroundColour = backgroundArg.isSet() ? vl::fvec4(static_cast<float>(background.redF()),
+                                                                         static_cast<float>(background.greenF()),
+                                                                         static_cast<float>(background.blueF()), 1.0f)
+                                                             : vl::black;
+
+    RenderRequest render;
+    std::string renderProblem;
+    if (renderArg.isSet() && exportArg.isSet())
+      renderProblem = "--render and --export exclude each other";
+    else if (renderArg.isSet())
+      renderProblem = ParseRenderOptions(sizeArg.getValue(), styleArg.getValue(), structureArg.getValue(), render);
+    else if (sizeArg.isSet() || styleArg.isSet() || structureArg.isSet() || orientArg.isSet())
+      renderProblem = "--size, --style, --structure and --orient go with --render";
+    if (!renderProblem.empty()) {
+      std::cerr << renderProblem << std::endl;
+      return 1;
+    }
 
     // Only a test: the applet opens the file again to read it. A directory,
     // a pipe (whose open would wait for a writer) or a device is refused first.
@@ -220,6 +261,12 @@ int main(int argc, char* argv[])
       rc = 1;
     } else if (exportArg.isSet()) {
       rc = ExportStructures(fname, exportArg.getValue(), modeArg.getValue());
+    } else if (renderArg.isSet()) {
+      render.input = fname;
+      render.output = renderArg.getValue();
+      render.orient = orientArg.getValue();
+      render.background = backgroundColour;
+      rc = RenderToPng(render);
     } else {
       std::string why;
       if (!displayAvailable(qtArgs, why)) {
@@ -257,10 +304,7 @@ int main(int argc, char* argv[])
       window->addEventListener(applet);
 
       vl::Rendering* rendering = applet->rendering();
-      molApplet->setBackground(backgroundArg.isSet() ? vl::fvec4(static_cast<float>(background.redF()),
-                                                                 static_cast<float>(background.greenF()),
-                                                                 static_cast<float>(background.blueF()), 1.0f)
-                                                     : vl::black);
+      molApplet->setBackground(backgroundColour);
       rendering->camera()->setViewMatrix(
           vl::Camera::lookAt(vl::fvec3(0, 10, 35), vl::fvec3(0, 0, 0), vl::fvec3(0, 1, 0)));
 

@@ -37,6 +37,13 @@ std::vector<std::string> fontDataDirs()
 #ifdef ORBISK_BUILD_DATADIR
   dirs.push_back(ORBISK_BUILD_DATADIR);
 #endif
+#ifdef ORBISK_DATADIR_FROM_BIN
+  // As installed beside the program: a package unpacked under another prefix finds its own.
+  std::error_code ec;
+  const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (!ec)
+    dirs.push_back((program.parent_path() / ORBISK_DATADIR_FROM_BIN).lexically_normal().string());
+#endif
 #ifdef ORBISK_INSTALL_DATADIR
   dirs.push_back(ORBISK_INSTALL_DATADIR);
 #endif

@@ -40,7 +40,7 @@ private:
 };
 
 // Where fonts are looked for besides the path as given: the build tree's data
-// directory, then the installed one.
+// directory, the installed one relative to the program, then the installed one.
 std::vector<std::string> fontDataDirs();
 
 // The file a font path names: the path as given (a backslash counts as a
