@@ -5,6 +5,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -85,7 +86,24 @@ constexpr Correlated kCorrelated[] = {
 // What Gaussian printed about the geometry of the table before.
 void ReadResult(std::string_view line, vl::Calculation& result, std::string_view coupledCluster)
 {
-  if (qcout::Contains(line, "SCF Done:")) {
+  // Cheap tests first: nearly every line of a long output carries nothing
+  // here. Energies come with an '=', criteria start "Maximum" or "RMS".
+  const std::string_view first = qcout::Word(line, 0);
+  if (first == "Maximum" || first == "RMS") {
+    vl::Convergence& g = result.convergence;
+    if (qcout::Contains(line, " Maximum Force "))
+      ReadCriterion(line, g.maxForce);
+    else if (qcout::Contains(line, " RMS     Force "))
+      ReadCriterion(line, g.rmsForce);
+    else if (qcout::Contains(line, " Maximum Displacement "))
+      ReadCriterion(line, g.maxDisplacement);
+    else if (qcout::Contains(line, " RMS     Displacement "))
+      ReadCriterion(line, g.rmsDisplacement);
+    return;
+  }
+  if (std::memchr(line.data(), '=', line.size()) == nullptr)
+    return;
+  if (first == "SCF" && qcout::Contains(line, "SCF Done:")) {
     const auto energy = qcout::NumberAfter(line, ") =");
     result.scfEnergy = energy;
     result.totalEnergy = energy;
@@ -101,15 +119,6 @@ void ReadResult(std::string_view line, vl::Calculation& result, std::string_view
       }
       return;
     }
-  vl::Convergence& g = result.convergence;
-  if (qcout::Contains(line, " Maximum Force "))
-    ReadCriterion(line, g.maxForce);
-  else if (qcout::Contains(line, " RMS     Force "))
-    ReadCriterion(line, g.rmsForce);
-  else if (qcout::Contains(line, " Maximum Displacement "))
-    ReadCriterion(line, g.maxDisplacement);
-  else if (qcout::Contains(line, " RMS     Displacement "))
-    ReadCriterion(line, g.rmsDisplacement);
 }
 
 using Point = std::array<double, 3>;
@@ -428,11 +437,12 @@ int ReadGaussianFile(const std::string& file, StructureList& structures, int typ
     modes.input = std::move(input);
   };
   auto readResult = [&](std::string_view line, LineReader& in, vl::Calculation& result) {
-    if (qcout::Contains(line, "Frequencies --"))
+    const std::string_view first = qcout::Word(line, 0);
+    if (first == "Frequencies" && qcout::Contains(line, "Frequencies --"))
       ReadModeBlock(line, in, result, modes, type == 1);
-    else if (qcout::Contains(line, "Harmonic frequencies"))
+    else if (first == "Harmonic" && qcout::Contains(line, "Harmonic frequencies"))
       modes.setKind = 0; // each set of blocks is announced
-    else if (type == 0 && IsMarker(line, 1))
+    else if (type == 0 && first == "Standard" && IsMarker(line, 1))
       modes.standard = ReadStandardTable(in);
     else
       ReadResult(line, result, coupledCluster);

@@ -39,12 +39,18 @@ std::optional<double> ToNumber(std::string_view word)
 
 std::string_view Word(std::string_view line, int n)
 {
+  // A plain loop: find_first_of scans its set with memchr for every character.
+  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+  const size_t size = line.size();
   size_t pos = 0;
   for (int i = 0;; ++i) {
-    pos = line.find_first_not_of(" \t\r", pos);
-    if (pos == std::string_view::npos)
+    while (pos < size && blank(line[pos]))
+      ++pos;
+    if (pos == size)
       return {};
-    const size_t end = std::min(line.find_first_of(" \t\r", pos), line.size());
+    size_t end = pos;
+    while (end < size && !blank(line[end]))
+      ++end;
     if (i == n)
       return line.substr(pos, end - pos);
     pos = end;
