@@ -167,8 +167,8 @@ void MolApplet::toggleModeList()
 
 void MolApplet::updateModeList()
 {
-  if (!mModes)
-    return;
+  if (!mModes || (!mModes->list && !mModes->showList))
+    return; // the list joins the scene the first time it is shown
   if (!mModes->list) {
     mModes->list = vl::make_ref<vl::Text>();
     mModes->list->setAlignment(vl::AlignLeft | vl::AlignTop);
