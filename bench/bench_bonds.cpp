@@ -113,11 +113,13 @@ benchmark::Counter perAtom(int atoms)
 
 // Repetitions with their minimum: this machine is shared, and the minimum is
 // the figure least disturbed by other load.
-double minimum(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
+double minimum(const std::vector<double>& v)
+{
+  return *std::min_element(v.begin(), v.end());
+}
 #define REPEATED Repetitions(5)->ComputeStatistics("min", minimum)->ReportAggregatesOnly(true)
 
-template <class Build, class Run>
-void runBonds(benchmark::State& state, Build build, Run run)
+template <class Build, class Run> void runBonds(benchmark::State& state, Build build, Run run)
 {
   const auto source = build(static_cast<int>(state.range(0)));
   int bonds = 0;
@@ -138,25 +140,35 @@ void runBonds(benchmark::State& state, Build build, Run run)
 
 void BM_CreateBonds_WaterBox(benchmark::State& state)
 {
-  runBonds(state, [](int n) { return waterBox(n); }, [](const vl::ref<vl::Molecule>& m) { CreateBonds(m); });
+  runBonds(
+      state, [](int n) { return waterBox(n); }, [](const vl::ref<vl::Molecule>& m) { CreateBonds(m); });
 }
-BENCHMARK(BM_CreateBonds_WaterBox)->Arg(999)->Arg(9999)->Arg(99999)->Unit(benchmark::kMillisecond)->UseRealTime()->REPEATED;
+BENCHMARK(BM_CreateBonds_WaterBox)
+    ->Arg(999)
+    ->Arg(9999)
+    ->Arg(99999)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->REPEATED;
 
 void BM_AllPairs_WaterBox(benchmark::State& state)
 {
-  runBonds(state, [](int n) { return waterBox(n); }, [](const vl::ref<vl::Molecule>& m) { CreateBondsAllPairs(m); });
+  runBonds(
+      state, [](int n) { return waterBox(n); }, [](const vl::ref<vl::Molecule>& m) { CreateBondsAllPairs(m); });
 }
 BENCHMARK(BM_AllPairs_WaterBox)->Arg(999)->Arg(9999)->Unit(benchmark::kMillisecond)->UseRealTime()->REPEATED;
 
 void BM_CreateBonds_RandomCloud(benchmark::State& state)
 {
-  runBonds(state, [](int n) { return randomCloud(n); }, [](const vl::ref<vl::Molecule>& m) { CreateBonds(m); });
+  runBonds(
+      state, [](int n) { return randomCloud(n); }, [](const vl::ref<vl::Molecule>& m) { CreateBonds(m); });
 }
 BENCHMARK(BM_CreateBonds_RandomCloud)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime()->REPEATED;
 
 void BM_AllPairs_RandomCloud(benchmark::State& state)
 {
-  runBonds(state, [](int n) { return randomCloud(n); }, [](const vl::ref<vl::Molecule>& m) { CreateBondsAllPairs(m); });
+  runBonds(
+      state, [](int n) { return randomCloud(n); }, [](const vl::ref<vl::Molecule>& m) { CreateBondsAllPairs(m); });
 }
 BENCHMARK(BM_AllPairs_RandomCloud)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime()->REPEATED;
 
@@ -173,7 +185,9 @@ void BM_FindBondPairs_WaterBox(benchmark::State& state)
   }
   state.counters["bonds"] = static_cast<double>(pairs);
   state.counters["per_atom"] = perAtom(m->atoms());
-  state.SetLabel(search == chem::BondSearch::DenseGrid ? "dense" : search == chem::BondSearch::HashGrid ? "hash" : "auto");
+  state.SetLabel(search == chem::BondSearch::DenseGrid  ? "dense"
+                 : search == chem::BondSearch::HashGrid ? "hash"
+                                                        : "auto");
 }
 BENCHMARK(BM_FindBondPairs_WaterBox)
     ->Args({999, static_cast<int>(chem::BondSearch::Auto)})
@@ -297,3 +311,23 @@ BENCHMARK(BM_CreateBonds_PiledUp)->Arg(20000)->Unit(benchmark::kMillisecond)->Us
 } // namespace
 
 BENCHMARK_MAIN();
+
+// Ambient occlusion of a 10,000-atom box of waters (ball-and-stick radii):
+// computed once per drawing, it must stay well under 200 ms.
+#include "core/chemistry/occlusion.h"
+static void BM_Openness10k(benchmark::State& state)
+{
+  std::vector<vl::fvec3> centres;
+  std::vector<float> radii;
+  for (int i = 0; centres.size() < 10000; ++i) {
+    const vl::fvec3 o(3.1f * static_cast<float>(i % 15), 3.1f * static_cast<float>(i / 15 % 15),
+                      3.1f * static_cast<float>(i / 225));
+    for (const vl::fvec3& d : {vl::fvec3(0, 0, 0), vl::fvec3(0.757f, 0.586f, 0), vl::fvec3(-0.757f, 0.586f, 0)}) {
+      centres.push_back(o + d);
+      radii.push_back(d.x == 0 ? 0.32f : 0.15f);
+    }
+  }
+  for (auto _ : state)
+    benchmark::DoNotOptimize(BallOpenness(centres, radii));
+}
+BENCHMARK(BM_Openness10k)->Unit(benchmark::kMillisecond);

@@ -18,8 +18,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <unordered_map>
 #include <vector>
 
+#include "core/chemistry/occlusion.h"
 #include "core/model/drawn.h"
 #include "view/embedded_shaders.h"
 
@@ -141,6 +143,7 @@ struct MoleculeRenderer::Impl {
   // CPU side, filled by prepare().
   fvec4 cueColor = black;
   float cueStrength = 0;
+  float occlusionStrength = 0;
   std::vector<SphereRecord> spheres;
   std::vector<CylinderRecord> cylinders;
   std::vector<LineRecord> lines;
@@ -182,6 +185,9 @@ struct MoleculeRenderer::Impl {
   void addSphere(const Atom& a, float radius);
   void addBond(const Bond& b, const Atom& a1, const Atom& a2);
   void addCylinder(const fvec3& p0, const fvec3& p1, float radius, const fvec4& color);
+  // Each ball's openness, and each bond half's (its atom's), into the alpha
+  // bytes the shaders read it from.
+  void setOpenness(const DrawnParts& parts);
   void addLine(const fvec3& p0, const Rgba8& c0, const fvec3& p1, const Rgba8& c1);
 };
 
@@ -312,6 +318,35 @@ void MoleculeRenderer::Impl::addCylinder(const fvec3& p0, const fvec3& p1, float
   box.add(p1, radius);
 }
 
+void MoleculeRenderer::Impl::setOpenness(const DrawnParts& parts)
+{
+  if (parts.bondsAsLines)
+    return;
+  // The atoms as drawn: their balls, or, for bond ends without one, the stick.
+  std::unordered_map<const Atom*, size_t> index;
+  std::vector<fvec3> centres;
+  std::vector<float> radii;
+  auto add = [&](const Atom* a, float radius) {
+    if (index.emplace(a, centres.size()).second) {
+      centres.push_back(a->coordinates());
+      radii.push_back(radius);
+    }
+  };
+  for (const DrawnBall& ball : parts.balls)
+    add(ball.atom, ball.radius);
+  for (const Bond* b : parts.bonds) {
+    add(b->atom1(), b->radius());
+    add(b->atom2(), b->radius());
+  }
+  const std::vector<float> openness = BallOpenness(centres, radii);
+  for (size_t k = 0; k < spheres.size() && k < parts.balls.size(); ++k)
+    spheres[k].color.c[3] = toByte(openness[index.at(parts.balls[k].atom)]);
+  for (size_t k = 0; k < cylinders.size() && k < parts.bonds.size(); ++k) {
+    cylinders[k].color0.c[3] = toByte(openness[index.at(parts.bonds[k]->atom1())]);
+    cylinders[k].color1.c[3] = toByte(openness[index.at(parts.bonds[k]->atom2())]);
+  }
+}
+
 void MoleculeRenderer::Impl::addLine(const fvec3& p0, const Rgba8& c0, const fvec3& p1, const Rgba8& c1)
 {
   LineRecord l;
@@ -380,6 +415,7 @@ void MoleculeRenderer::prepare(const Molecule& molecule, const std::vector<Arrow
   d->spheres.reserve(parts.balls.size());
   for (const DrawnBall& ball : parts.balls)
     d->addSphere(*ball.atom, ball.radius);
+  d->setOpenness(parts);
 
   // The shaft takes three quarters; the head is four ever thinner discs.
   for (const Arrow& a : arrows) {
@@ -474,6 +510,7 @@ void MoleculeRenderer::render(const QMatrix4x4& view, const QMatrix4x4& projecti
     p.setUniformValue("cueStart", cueStart);
     p.setUniformValue("cueEnd", cueEnd);
     p.setUniformValue("cueStrength", d->cueStrength);
+    p.setUniformValue("occlusionStrength", d->occlusionStrength);
   };
 
   if (drawSpheres) {
@@ -524,6 +561,11 @@ void MoleculeRenderer::render(const QMatrix4x4& view, const QMatrix4x4& projecti
     f->glEnable(GL_CULL_FACE);
   if (hadBlend)
     f->glEnable(GL_BLEND);
+}
+
+void MoleculeRenderer::setOcclusion(float strength)
+{
+  d->occlusionStrength = strength;
 }
 
 void MoleculeRenderer::setDepthCue(const fvec4& background, float strength)

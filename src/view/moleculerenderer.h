@@ -30,6 +30,8 @@ public:
   // Nothing drawn from now on.
   void clear();
 
+  // How much the less open atoms darken (0: no ambient occlusion).
+  void setOcclusion(float strength);
   // Far surfaces fade towards this colour (its strength 0: no depth cueing).
   void setDepthCue(const fvec4& background, float strength);
 

@@ -117,6 +117,8 @@ namespace {
 // How far the back of a drawing fades towards the background: enough to
 // tell near from far in a crowded box, little enough to keep every colour.
 constexpr float kDepthCue = 0.5f;
+// How dark a fully enclosed atom gets: contacts and crevices read as depth.
+constexpr float kOcclusion = 0.4f;
 } // namespace
 
 void Rendering::render(int width, int height, bool window)
@@ -152,6 +154,7 @@ void Rendering::render(int width, int height, bool window)
   const float inset = window ? mCamera.bottomInset() : 0.0f;
   const QMatrix4x4 projection = mCamera.projectionMatrix(width, height, inset);
   mScene->moleculeRenderer().setDepthCue(c, kDepthCue);
+  mScene->moleculeRenderer().setOcclusion(kOcclusion);
   mScene->moleculeRenderer().render(mCamera.viewMatrix(), projection, width, height);
 
   // Into whatever framebuffer is bound: the window's or a capture's.

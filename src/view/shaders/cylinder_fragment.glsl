@@ -10,6 +10,7 @@ flat in vec3 vP1;
 flat in float vRadius;
 flat in vec3 vColor0;
 flat in vec3 vColor1;
+flat in vec2 vOpen;
 uniform bool roundCaps;
 out vec4 fragColor;
 const float NO_HIT = 3.0e38;
@@ -65,6 +66,6 @@ void main() {
   vec3 p = ro + best * rd;
   if (!writeDepth(p)) discard;
   // Split at the midpoint with a sharp edge; each half takes its atom's colour.
-  vec3 color = dot(p - vP0, u) < 0.5 * len ? vColor0 : vColor1;
-  fragColor = vec4(shade(color, n, p, rd), 1.0);
+  bool first = dot(p - vP0, u) < 0.5 * len;
+  fragColor = vec4(shade(first ? vColor0 : vColor1, n, p, rd, first ? vOpen.x : vOpen.y), 1.0);
 }

@@ -19,6 +19,7 @@ flat out vec3 vP1;
 flat out float vRadius;
 flat out vec3 vColor0;
 flat out vec3 vColor1;
+flat out vec2 vOpen;
 
 // Every bond is four vertices in a row (an index buffer makes the two
 // triangles): bit 0 of the vertex index picks x, bit 1 picks y.
@@ -56,6 +57,7 @@ void main() {
   vRadius = r;
   vColor0 = color0.rgb;
   vColor1 = color1.rgb;
+  vOpen = vec2(color0.a, color1.a);
 
   float zNearest = max(a.z, b.z) + r;
   float zFarthest = min(a.z, b.z) - r;

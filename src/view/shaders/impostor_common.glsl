@@ -6,7 +6,8 @@
 // facing the eye shows the atom's colour. A second light, up and to the left
 // of the eye, adds only a specular highlight, well off the centre. Depth
 // cueing: behind the middle of the scene, surfaces fade towards the
-// background, up to cueStrength at the back.
+// background, up to cueStrength at the back. Ambient occlusion: each ball
+// (and each bond half, as its atom) is darker the less open it is.
 uniform mat4 projection;
 uniform bool orthographic;
 void eyeRay(vec3 pos, out vec3 ro, out vec3 rd) {
@@ -25,12 +26,15 @@ uniform vec3 cueColor;
 uniform float cueStart;
 uniform float cueEnd;
 uniform float cueStrength;
+// How much a ball's openness (1: nothing near it) darkens it.
+uniform float occlusionStrength;
 const vec3 HIGHLIGHT_LIGHT = vec3(-0.52, 0.677, 0.52);  // normalised (-1, 1.3, 1)
-vec3 shade(vec3 color, vec3 n, vec3 p, vec3 rd) {
+vec3 shade(vec3 color, vec3 n, vec3 p, vec3 rd, float openness) {
   float lambert = max(dot(n, -rd), 0.0);
   vec3 halfway = normalize(HIGHLIGHT_LIGHT - rd);
   float specular = pow(max(dot(n, halfway), 0.0), 80.0);
-  vec3 lit = color * (0.2 + 0.8 * lambert) + vec3(0.4 * specular);
+  float occlusion = 1.0 - occlusionStrength * (1.0 - openness);
+  vec3 lit = color * (0.2 + 0.8 * lambert) * occlusion + vec3(0.4 * specular * occlusion);
   float cue = cueStrength * clamp((-p.z - cueStart) / max(cueEnd - cueStart, 1e-6), 0.0, 1.0);
   return mix(lit, cueColor, cue);
 }

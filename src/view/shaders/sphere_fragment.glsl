@@ -7,6 +7,7 @@ in vec3 vPos;
 flat in vec3 vCenter;
 flat in float vRadius;
 flat in vec3 vColor;
+flat in float vOpen;
 out vec4 fragColor;
 void main() {
   vec3 ro, rd;
@@ -19,5 +20,5 @@ void main() {
   float t = -b - sqrt(disc);
   vec3 p = ro + t * rd;
   if (!writeDepth(p)) discard;
-  fragColor = vec4(shade(vColor, (p - vCenter) / vRadius, p, rd), 1.0);
+  fragColor = vec4(shade(vColor, (p - vCenter) / vRadius, p, rd, vOpen), 1.0);
 }

@@ -10,6 +10,7 @@ out vec3 vPos;
 flat out vec3 vCenter;
 flat out float vRadius;
 flat out vec3 vColor;
+flat out float vOpen;
 // Every atom is four vertices in a row (an index buffer makes the two
 // triangles): bit 0 of the vertex index picks x, bit 1 picks y.
 vec2 quadCorner() {
@@ -41,5 +42,6 @@ void main() {
   vCenter = c;
   vRadius = r;
   vColor = color.rgb;
+  vOpen = color.a;
   gl_Position = projection * vec4(vPos, 1.0);
 }
