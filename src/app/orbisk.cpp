@@ -186,10 +186,23 @@ int main(int argc, char* argv[])
     TCLAP::ValuesConstraint<std::string> formatConstraint(formats);
     TCLAP::ValueArg<std::string> exportArg("", "export",
                                            "Write the structures read from the file to standard output in this "
-                                           "format instead of opening a window",
+                                           "format instead of opening a window (cube: the orbital of --orbital)",
                                            false, "", &formatConstraint, cmd);
     TCLAP::ValueArg<int> modeArg("", "mode", "With --export xyz: twenty frames of this normal mode's motion", false, 0,
                                  "N", cmd);
+    TCLAP::ValueArg<std::string> orbitalArg(
+        "", "orbital",
+        "With --export cube: homo, lumo, homo-N, lumo+N, an orbital number (from 1) or density, from a WFN, Molden "
+        "or fchk file",
+        false, "", "orbital", cmd);
+    std::vector<std::string> spins{"alpha", "beta"};
+    TCLAP::ValuesConstraint<std::string> spinConstraint(spins);
+    TCLAP::ValueArg<std::string> spinArg("", "spin",
+                                         "With --orbital: the spin of the orbital (alpha unless given; the density "
+                                         "of both unless given)",
+                                         false, "", &spinConstraint, cmd);
+    TCLAP::ValueArg<double> spacingArg("", "grid-spacing", "With --export cube: the grid spacing", false, 0.2, "bohr",
+                                       cmd);
     // The help lists the last added first: --render leads its options.
     TCLAP::SwitchArg orientArg("", "orient",
                                "With --render: look along the structure's smallest principal axis, its largest "
@@ -260,7 +273,8 @@ int main(int argc, char* argv[])
       std::cerr << (fileProblem.empty() ? "Cannot open file '" + fname + "'\n" : fileProblem) << std::flush;
       rc = 1;
     } else if (exportArg.isSet()) {
-      rc = ExportStructures(fname, exportArg.getValue(), modeArg.getValue());
+      rc = ExportStructures(fname, exportArg.getValue(), modeArg.getValue(),
+                            {orbitalArg.getValue(), spinArg.getValue(), spacingArg.getValue()});
     } else if (renderArg.isSet()) {
       render.input = fname;
       render.output = renderArg.getValue();

@@ -43,7 +43,7 @@ class StartUp(ScratchTest):
                  (["--version"], 0, [("out", VERSION)]),
                  (["-platform", "offscreen", "--version"], 0, [("out", VERSION)]),  # Qt's own options pass
                  (["--help"], 0, [("out", t) for t in ("--width <pixels>", "--height <pixels>", "-f,  --fullscr",
-                                                       "--logvl", "--export <xyz|sdf|modes|table|cjson>")]),
+                                                       "--logvl", "--export <xyz|sdf|modes|table|cjson|cube>")]),
                  (["-h"], 0, [("out", "USAGE")])]
         cases += [(args, 1, [("err", "PARSE ERROR")]) for args in (
             ["--width", "abc", u], ["--height"], ["--bogus", u], [u, "extra"], ["--export", "pdb", u])]

@@ -155,7 +155,7 @@ TEST(Export, ExportStructuresStatusAndStreams)
       {dir, "sdf", 1, "", "Cannot open file '" + dir + "': it is a directory, not a file\n"},
       {fifo, "xyz", 1, "", "Cannot open file '" + fifo + "': it is not a regular file (a pipe or a device)\n"},
       {unknown, "xyz", 1, "", "File type = 0 \nNo molecules could be found!\n"},
-      {path, "pdb", 1, "", "Unknown export format 'pdb': use xyz or sdf or modes or table or cjson\n"},
+      {path, "pdb", 1, "", "Unknown export format 'pdb': use xyz or sdf or modes or table or cjson or cube\n"},
       // clang-format on
   };
   for (const auto& c : cases) {

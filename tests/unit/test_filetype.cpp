@@ -31,7 +31,9 @@ std::string SignatureFile(const FileFormat& f, size_t pick, size_t alt, size_t d
 TEST(FileFormats, EveryEntryIsConsistentDetectedFromAMinimalFileAndRead)
 {
   const std::string mol = "benzene|  program|| 12 12  0  0  0  0  0  0  0  0999 V2000|    0.0000    0.0000    0.0000 C";
-  const std::map<int, std::string> byName = {{FT_Xyz, kWater}, {FT_MdlMol, mol}};
+  const std::string cube = "water|density|    1    0.0 0.0 0.0|    2 0.2 0.0 0.0|    2 0.0 0.2 0.0|    2 0.0 0.0 0.2|"
+                           "    8 8.0 0.0 0.0 0.0|1 2 3 4 5 6 7 8";
+  const std::map<int, std::string> byName = {{FT_Xyz, kWater}, {FT_MdlMol, mol}, {FT_Cube, cube}};
   const std::string examples = std::string(ORBISK_TEST_DATA) + "/../../examples/";
   const std::map<int, std::string> fixtures = {{FT_Kalder, Fixture("ethanol.kalder")},
                                                {FT_Gaussian, Fixture("water_opt.log")},
@@ -47,7 +49,8 @@ TEST(FileFormats, EveryEntryIsConsistentDetectedFromAMinimalFileAndRead)
                                                {FT_QChem, Fixture("qchem_water_opt.out")},
                                                {FT_Psi4, Fixture("psi4_water_opt.out")},
                                                {FT_NWChem, Fixture("nwchem_water_opt.out")},
-                                               {FT_Molpro, Fixture("molpro_water_opt.out")}};
+                                               {FT_Molpro, Fixture("molpro_water_opt.out")},
+                                               {FT_Cube, Fixture("water_small.cube")}};
   std::set<int> codes = {FT_Unknown, FT_XyzNoHeader}; // FT_XyzNoHeader: read by the XYZ entry
   for (const FileFormat* f : FileFormats()) {
     SCOPED_TRACE(f->name);

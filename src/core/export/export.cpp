@@ -8,6 +8,7 @@
 #include "core/export/writers.h"
 #include "core/formats/inputfile.h"
 #include "core/formats/loader.h"
+#include "core/orbitals/cube.h"
 
 namespace {
 
@@ -44,6 +45,7 @@ std::vector<std::string> ExportFormatNames()
       names.emplace_back(format->exportName);
   for (const ResultWriter& writer : kResultWriters)
     names.emplace_back(writer.name);
+  names.emplace_back("cube");
   return names;
 }
 
@@ -89,16 +91,20 @@ bool WriteModeFrames(std::FILE* out, const StructureList& structures, const std:
 
 } // namespace
 
-int ExportStructures(const std::string& file, const std::string& format, int mode)
+int ExportStructures(const std::string& file, const std::string& format, int mode, const OrbitalExport& orbital)
 {
   if (mode != 0 && format != "xyz") {
     printError("--mode goes with --export xyz\n");
     return 1;
   }
+  if (format != "cube" && (!orbital.orbital.empty() || !orbital.spin.empty())) {
+    printError("--orbital and --spin go with --export cube\n");
+    return 1;
+  }
   // Standard output carries the data; the log goes to standard error.
   vl::Log& log = vl::Log::standardError();
   const FileFormat::WriteFunction write = writerNamed(format);
-  if (!write) {
+  if (!write && format != "cube") {
     std::string names;
     for (const std::string& name : ExportFormatNames())
       names += (names.empty() ? "" : " or ") + name;
@@ -110,6 +116,8 @@ int ExportStructures(const std::string& file, const std::string& format, int mod
     printError(problem);
     return 1;
   }
+  if (format == "cube")
+    return orb::ExportOrbitalCube(file, orbital.orbital, orbital.spin, orbital.spacing);
 
   StructureList structures;
   bool failed = false;

@@ -34,6 +34,7 @@ enum FileType {
   FT_Xtb = 16,
   FT_Fchk = 17,
   FT_Molden = 18,
+  FT_Cube = 19,
 };
 
 class LineReader;

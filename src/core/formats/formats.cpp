@@ -18,7 +18,8 @@
   X(kMolproFormat)                                                                                                     \
   X(kXtbFormat)                                                                                                        \
   X(kFchkFormat)                                                                                                       \
-  X(kMoldenFormat)
+  X(kMoldenFormat)                                                                                                     \
+  X(kCubeFormat)
 
 #define ORBISK_DECLARE_FORMAT(entry) extern const FileFormat entry;
 ORBISK_FORMATS(ORBISK_DECLARE_FORMAT)
