@@ -156,6 +156,12 @@ void Rendering::render(int width, int height, bool window)
   mScene->moleculeRenderer().setDepthCue(c, kDepthCue);
   mScene->moleculeRenderer().setOcclusion(kOcclusion);
   mScene->moleculeRenderer().render(mCamera.viewMatrix(), projection, width, height);
+  // Surfaces fade with depth as the atoms do: over the molecule's box when there is one.
+  fvec3 cueMin, cueMax;
+  if (mScene->moleculeRenderer().bounds(cueMin, cueMax) || mScene->surfaceRenderer().bounds(cueMin, cueMax)) {
+    mScene->surfaceRenderer().setDepthCue(c, kDepthCue, cueMin, cueMax);
+    mScene->surfaceRenderer().render(mCamera.viewMatrix(), projection, width, height);
+  }
 
   // Into whatever framebuffer is bound: the window's or a capture's.
   const int band = static_cast<int>(std::lround(inset * static_cast<float>(height)));

@@ -1,6 +1,6 @@
 #pragma once
 // Camera, viewport and the rendering that draws a scene manager's content:
-// clear, molecule, overlay text.
+// clear, molecule, surfaces, overlay text.
 #include <algorithm>
 
 #include <QMatrix4x4>

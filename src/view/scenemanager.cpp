@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include <QMatrix4x4>
 #include <QVector4D>
@@ -15,6 +16,27 @@ void SceneManager::showMolecule(const Molecule& molecule, const std::vector<Arro
 {
   mMolecule.prepare(molecule, arrows);
   requestRedraw();
+}
+
+void SceneManager::showSurfaces(std::vector<Surface> surfaces)
+{
+  mSurfaces.prepare(std::move(surfaces));
+  requestRedraw();
+}
+
+bool SceneManager::bounds(fvec3& min, fvec3& max) const
+{
+  fvec3 lo, hi;
+  if (!mSurfaces.bounds(lo, hi))
+    return mMolecule.bounds(min, max);
+  if (mMolecule.bounds(min, max))
+    for (int i = 0; i < 3; ++i) {
+      lo[i] = std::min(lo[i], min[i]);
+      hi[i] = std::max(hi[i], max[i]);
+    }
+  min = lo;
+  max = hi;
+  return true;
 }
 
 void SceneManager::addText(const ref<Text>& text)

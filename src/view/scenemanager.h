@@ -1,6 +1,6 @@
 #pragma once
-// What is drawn: at most one molecule and the overlay texts. The overlay stays
-// when the molecule is replaced.
+// What is drawn: at most one molecule, surfaces around it and the overlay
+// texts. The overlay and the surfaces stay when the molecule is replaced.
 #include <string>
 #include <vector>
 
@@ -8,6 +8,7 @@
 #include "core/model/ref.h"
 #include "view/moleculerenderer.h"
 #include "view/overlay.h"
+#include "view/surfacerenderer.h"
 
 namespace vl {
 
@@ -31,6 +32,11 @@ public:
   MoleculeRenderer& moleculeRenderer() { return mMolecule; }
   const MoleculeRenderer& moleculeRenderer() const { return mMolecule; }
 
+  // Replaces the displayed surfaces (none: an empty list) and asks for a redraw.
+  void showSurfaces(std::vector<Surface> surfaces);
+  SurfaceRenderer& surfaceRenderer() { return mSurfaces; }
+  const SurfaceRenderer& surfaceRenderer() const { return mSurfaces; }
+
   // Adding the same text twice keeps one copy.
   void addText(const ref<Text>& text);
   const std::vector<ref<Text>>& texts() const { return mTexts; }
@@ -46,8 +52,8 @@ public:
   // The overlay texts with the labels placed for this view, ready to draw.
   const std::vector<ref<Text>>& placeTexts(const QMatrix4x4& view, const QMatrix4x4& projection, int width, int height);
 
-  // Bounding box of the drawn molecule; false when none is drawn.
-  bool bounds(fvec3& min, fvec3& max) const { return mMolecule.bounds(min, max); }
+  // Bounding box of the drawn molecule and surfaces; false when nothing is drawn.
+  bool bounds(fvec3& min, fvec3& max) const;
 
   // The window that shows this scene, for redraw requests (may be null).
   void setContext(OpenGLContext* context) { mContext = context; }
@@ -58,11 +64,13 @@ public:
   void releaseGL()
   {
     mMolecule.releaseGL();
+    mSurfaces.releaseGL();
     mOverlay.releaseGL();
   }
 
 private:
   MoleculeRenderer mMolecule;
+  SurfaceRenderer mSurfaces;
   std::vector<ref<Text>> mTexts;
   std::vector<Label> mLabels;
   fvec4 mLabelColor = white;
