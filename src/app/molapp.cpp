@@ -1,5 +1,6 @@
 #include "app/molapp.h"
 #include "app/molapp_modes.h"
+#include "app/molapp_orbitals.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -114,6 +115,7 @@ void MolApplet::initEvent()
 void MolApplet::loadFile(std::string file)
 {
   chooseMode(-1); // the modes' structure may no longer be the one with modes
+  forgetOrbitals();
   mCurrentMolecule = 0;
   mFile = file;
   mFileStart = mMolecules.size();

@@ -73,6 +73,18 @@ public:
   void toggleArrows();
   void toggleSpectrum();
   void writeSpectrum();
+
+  // Orbitals (WFN, Molden and fchk files). M: the orbital list, through
+  // which PgUp/PgDn then move. The chosen orbital is drawn as two
+  // isosurfaces (positive blue, negative red), the density as one; [ and ]
+  // lower and raise the iso value, T makes the surfaces translucent.
+  void toggleOrbitalList();
+  void stepOrbital(int step);
+  // -1 for none, 0 the density, k the list's k-th orbital.
+  void chooseOrbital(int position);
+  void scaleIsoValue(double factor);
+  void toggleTranslucent();
+  bool orbitalListShown() const;
   // E: the energy plot under the structure. Shown from the start when the
   // file gives two or more energies, unless E has hidden it.
   void toggleEnergyPlot();
@@ -115,6 +127,12 @@ private:
   std::unique_ptr<ModeView> mModes;
   int mModePosition = -1;
   void stopMode(); // back to the structure at rest
+  struct OrbitalView;
+  std::unique_ptr<OrbitalView> mOrbitals;
+  bool haveWavefunction();
+  void forgetOrbitals(); // a new file: its own orbitals, read when asked for
+  void updateSurfaces();
+  void updateOrbitalList();
   void showModeFrame();
   void updateModeList();
   // A click at framebuffer pixel (x, y) on a line of the mode list; true when it chose.

@@ -10,6 +10,7 @@
 
 #include "app/molapp.h"
 #include "app/molapp_modes.h"
+#include "app/molapp_orbitals.h"
 #include "core/formats/loader.h"
 #include "core/model/log.h"
 #include "view/openglcontext.h"
@@ -41,6 +42,7 @@ void MolApplet::reloadFile()
   stopMode();
   mModes.reset();
   mModePosition = -1;
+  forgetOrbitals();
   showResults("");
   StructureList fresh;
   vl::BufferLog log;

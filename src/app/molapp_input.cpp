@@ -15,6 +15,7 @@
 
 #include "app/molapp.h"
 #include "app/molapp_modes.h"
+#include "app/molapp_orbitals.h"
 #include "core/chemistry/geometry.h"
 #include "core/model/log.h"
 #include "core/model/pick.h"
@@ -165,7 +166,20 @@ void MolApplet::keyPressEvent(unsigned short, vl::EKey key)
     return;
   case vl::Key_PageDown:
   case vl::Key_PageUp:
-    stepMode(key == vl::Key_PageDown ? 1 : -1);
+    if (orbitalListShown())
+      stepOrbital(key == vl::Key_PageDown ? 1 : -1);
+    else
+      stepMode(key == vl::Key_PageDown ? 1 : -1);
+    return;
+  case vl::Key_M:
+    toggleOrbitalList();
+    return;
+  case vl::Key_BracketLeft:
+  case vl::Key_BracketRight:
+    scaleIsoValue(key == vl::Key_BracketRight ? 1.25 : 1.0 / 1.25);
+    return;
+  case vl::Key_T:
+    toggleTranslucent();
     return;
   case vl::Key_Plus:
   case vl::Key_Minus:
@@ -375,6 +389,7 @@ void MolApplet::setBackground(const vl::fvec4& colour)
   updateEnergyPlot();
   updateModeList();
   updateSpectrum();
+  updateOrbitalList();
 }
 
 void MolApplet::showResults(const std::string& lines)
@@ -466,6 +481,10 @@ void MolApplet::toggleHelp()
                                    "  S             show or hide the IR spectrum\n"
                                    "  , and .       narrower, wider spectrum lines\n"
                                    "  W             write the spectrum (CSV, PNG)\n"
+                                   "  M             show or hide the orbitals;\n"
+                                   "                PgDn, PgUp then choose one\n"
+                                   "  [, ]          lower, raise the iso value\n"
+                                   "  T             translucent surfaces\n"
                                    "  O             look at the structure face-on\n"
                                    "  R             back to the view of the load\n"
                                    "  Ctrl+O        open a file\n"
@@ -505,4 +524,9 @@ void MolApplet::captureCanvas()
   std::string error;
   if (!vl::captureToPng(rendering(), kCaptureWidth, kCaptureHeight, fileName, &error))
     vl::Log::print(vl::Say("Could not save the image %s: %s\n") << fileName << error);
+}
+
+bool MolApplet::orbitalListShown() const
+{
+  return mOrbitals && mOrbitals->showList;
 }

@@ -68,6 +68,8 @@ enum EKey {
   Key_Minus = 106,
   Key_Comma = 107,
   Key_Period = 108,
+  Key_BracketLeft = 109,
+  Key_BracketRight = 110,
   Key_Unknown = 200,
 };
 

@@ -69,6 +69,10 @@ vl::EKey translateKey(int qtKey)
     return vl::Key_Comma;
   case Qt::Key_Period:
     return vl::Key_Period;
+  case Qt::Key_BracketLeft:
+    return vl::Key_BracketLeft;
+  case Qt::Key_BracketRight:
+    return vl::Key_BracketRight;
   case Qt::Key_Return:
   case Qt::Key_Enter:
     return vl::Key_Return;
