@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <ctime>
 #include <memory>
+#include <vector>
 
 #include "core/model/molecule.h"
 #include "test_renderer_gl.h"
@@ -152,8 +153,53 @@ void UpdateBallAndStick(benchmark::State& s)
   frames(s, vl::MS_BallAndStick, true);
 }
 
+// A frame of a normal mode playing, as the window draws it at 800 x 600:
+// the atoms moved, the drawing prepared again with an arrow per atom (and
+// its occlusion), then drawn.
+void ModeFrameWithArrows(benchmark::State& state)
+{
+  auto& env = orbisk_test::GLEnvironment::instance();
+  if (!env.problem().empty() || !env.makeCurrent()) {
+    state.SkipWithError(env.problem().c_str());
+    return;
+  }
+  constexpr int kWidth = 800, kHeight = 600;
+  auto mol = makeMolecule(static_cast<int>(state.range(0)), vl::MS_BallAndStick);
+  std::vector<vl::fvec3> rest;
+  for (const auto& a : mol->atomList())
+    rest.push_back(a->coordinates());
+  orbisk_test::OffscreenTarget target(kWidth, kHeight);
+  vl::MoleculeRenderer renderer;
+  renderer.setDepthCue(vl::black, 0.5f);
+  renderer.setOcclusion(0.4f);
+  renderer.prepare(*mol);
+  QMatrix4x4 view, projection;
+  fitCamera(renderer, view, projection);
+  projection.setToIdentity();
+  projection.perspective(30.0f, static_cast<float>(kWidth) / kHeight, 1.0f, 1000.0f);
+  auto* f = QOpenGLContext::currentContext()->extraFunctions();
+  int frame = 0;
+  const double cpu0 = processCpuMs();
+  for (auto _ : state) {
+    const float s = 0.3f * std::sin(0.2f * static_cast<float>(++frame));
+    std::vector<vl::Arrow> arrows;
+    for (int i = 0; i < mol->atoms(); ++i) {
+      const vl::fvec3 d(0.6f, 0.3f * static_cast<float>(i % 3), 0.2f);
+      mol->atom(i)->setCoordinates(rest[static_cast<size_t>(i)] + d * s);
+      arrows.push_back({mol->atom(i)->coordinates(), mol->atom(i)->coordinates() + d * 1.2f, 0.04f, vl::white});
+    }
+    renderer.prepare(*mol, arrows);
+    target.begin();
+    renderer.render(view, projection, kWidth, kHeight);
+    f->glFinish();
+  }
+  state.counters["all_threads_cpu_ms"] = (processCpuMs() - cpu0) / static_cast<double>(state.iterations());
+  renderer.releaseGL();
+}
+
 } // namespace
 
+BENCHMARK(ModeFrameWithArrows)->Arg(200)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(Prepare)->RangeMultiplier(10)->Range(1000, 100000)->Unit(benchmark::kMillisecond)->Complexity();
 BENCHMARK(FrameBallAndStick)->RangeMultiplier(10)->Range(1000, 100000)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(UpdateBallAndStick)->RangeMultiplier(10)->Range(1000, 100000)->Unit(benchmark::kMillisecond)->UseRealTime();
