@@ -3,12 +3,14 @@
 #include <cmath>
 #include <cstdio>
 #include <exception>
+#include <memory>
 
 #include "core/chemistry/vibration.h"
 #include "core/export/writers.h"
 #include "core/formats/inputfile.h"
 #include "core/formats/loader.h"
 #include "core/orbitals/cube.h"
+#include "core/orbitals/readers.h"
 
 namespace {
 
@@ -89,6 +91,29 @@ bool WriteModeFrames(std::FILE* out, const StructureList& structures, const std:
   return true;
 }
 
+// The wave function for --export cjson, read only from the formats whose
+// basis the document can hold (WFN files give loose primitives); null, with
+// the reason logged, when it cannot go in.
+std::unique_ptr<orb::Wavefunction> CjsonWavefunction(const std::string& file, int code, const StructureList& structures,
+                                                     vl::Log& log)
+{
+  bool (*read)(const std::string&, orb::Wavefunction&, std::string&) = nullptr;
+  if (code == FT_Molden)
+    read = orb::ReadMoldenWavefunction;
+  else if (code == FT_Fchk)
+    read = orb::ReadFchkWavefunction;
+  else
+    return nullptr;
+  auto w = std::make_unique<orb::Wavefunction>();
+  std::string problem;
+  if (read(file, *w, problem))
+    problem = CjsonOrbitalProblem(*w, structures);
+  if (problem.empty())
+    return w;
+  log.write("The orbitals are left out of the Chemical JSON: " + problem + "\n");
+  return nullptr;
+}
+
 } // namespace
 
 int ExportStructures(const std::string& file, const std::string& format, int mode, const OrbitalExport& orbital)
@@ -121,8 +146,9 @@ int ExportStructures(const std::string& file, const std::string& format, int mod
 
   StructureList structures;
   bool failed = false;
+  int code = FT_Unknown;
   try {
-    LoadStructureFile(file, structures, log);
+    code = LoadStructureFile(file, structures, log);
   } catch (const std::exception& e) {
     // What was read before the error is still written.
     printError(std::string("ERROR: ") + e.what() + "\n");
@@ -137,6 +163,9 @@ int ExportStructures(const std::string& file, const std::string& format, int mod
   if (mode != 0) {
     if (!WriteModeFrames(stdout, structures, file, mode))
       return 1;
+  } else if (format == "cjson" && !failed) {
+    const auto w = CjsonWavefunction(file, code, structures, log);
+    WriteCjsonWithOrbitals(stdout, structures, file, w.get());
   } else {
     write(stdout, structures, file);
   }
