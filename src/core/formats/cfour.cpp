@@ -1,8 +1,6 @@
 // CFOUR log: coordinate tables in Bohr, one structure each. The normal
 // coordinates of a frequency job go to the structure of the table before them.
 #include <algorithm>
-#include <cctype>
-#include <charconv>
 #include <cmath>
 #include <optional>
 #include <string>
@@ -67,35 +65,6 @@ void ReadResult(std::string_view line, vl::Calculation& result)
     result.convergence.rmsForce.value = qcout::NumberAfter(line, "RMS force:");
 }
 
-// The numbers of a mode table line, appended to `out`: blank-separated words,
-// split again where a minus sign follows a digit (CFOUR's columns run into
-// each other). False when a word is no number.
-bool Numbers(std::string_view text, std::vector<double>& out)
-{
-  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
-  for (size_t pos = 0, end = 0;; pos = end) {
-    while (pos < text.size() && blank(text[pos]))
-      ++pos;
-    if (pos == text.size())
-      return true;
-    end = pos + 1;
-    while (end < text.size() && !blank(text[end]) &&
-           !(text[end] == '-' && std::isdigit(static_cast<unsigned char>(text[end - 1]))))
-      ++end;
-    // from_chars on the text itself; ToNumber (which copies) for Fortran exponents and the rest.
-    const char* first = text.data() + pos + (text[pos] == '+' ? 1 : 0);
-    double value = 0;
-    const auto [stop, error] = std::from_chars(first, text.data() + end, value);
-    if (error != std::errc() || stop != text.data() + end || !std::isfinite(value)) {
-      const auto slow = qcout::ToNumber(text.substr(pos, end - pos));
-      if (!slow)
-        return false;
-      value = *slow;
-    }
-    out.push_back(value);
-  }
-}
-
 // A frequency as CFOUR prints it; an imaginary one ends in "i" and becomes negative.
 std::optional<double> Frequency(std::string_view word)
 {
@@ -158,7 +127,7 @@ std::vector<double> ReadMasses(LineReader& in, const std::vector<int>& atomicNum
   for (int blank = 0; masses.size() < atoms && blank < 3 && in.next(line);) {
     if (qcout::Word(line, 0).empty())
       ++blank;
-    else if (!Numbers(line, masses))
+    else if (!qcout::Numbers(line, masses))
       break;
   }
   return masses;
@@ -212,7 +181,7 @@ void ReadNormalCoordinates(LineReader& in, vl::Calculation& result, ModeReading&
       values.clear();
       const std::string_view symbol = in.next(line) ? qcout::Word(line, 0) : std::string_view();
       if (symbol.empty() ||
-          !Numbers(line.substr(static_cast<size_t>(symbol.data() - line.data()) + symbol.size()), values) ||
+          !qcout::Numbers(line.substr(static_cast<size_t>(symbol.data() - line.data()) + symbol.size()), values) ||
           values.size() != 3 * k)
         return;
       for (size_t m = 0; m < k; ++m)

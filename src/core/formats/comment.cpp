@@ -56,9 +56,5 @@ std::optional<double> CommentEnergy(std::string_view comment)
 
 std::string TitleText(std::string_view line)
 {
-  while (!line.empty() && IsSpace(line.front()))
-    line.remove_prefix(1);
-  while (!line.empty() && IsSpace(line.back()))
-    line.remove_suffix(1);
-  return std::string(line);
+  return std::string(qcout::Trimmed(line, IsSpace));
 }

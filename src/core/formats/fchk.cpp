@@ -5,7 +5,6 @@
 // energies, method and RMS force. Single-point jobs give the current geometry alone.
 // A frequency job's normal modes (Vib-E2, Vib-Modes) go to the current geometry.
 #include <algorithm>
-#include <charconv>
 #include <climits>
 #include <cmath>
 #include <map>
@@ -33,25 +32,6 @@ struct Array {
 struct OptPoint {
   Array geometries, results;
 };
-
-// A number word, read in place; ToNumber (which copies) for Fortran exponents and the rest.
-std::optional<double> Number(std::string_view word)
-{
-  double value = 0;
-  const char* end = word.data() + word.size();
-  const auto [stop, error] = std::from_chars(word.data(), end, value);
-  if (error == std::errc() && stop == end && std::isfinite(value))
-    return value;
-  return qcout::ToNumber(word);
-}
-
-std::string Trimmed(std::string_view text)
-{
-  const size_t first = text.find_first_not_of(" \t\r");
-  if (first == std::string_view::npos)
-    return {};
-  return std::string(text.substr(first, text.find_last_not_of(" \t\r") - first + 1));
-}
 
 // A header: the name in columns 1-40, the type letter in column 44, then the
 // value or "N=" and the count of an array.
@@ -121,11 +101,11 @@ int ReadFchkFile(const std::string& file, int /*ftype*/, StructureList& structur
   std::string_view line;
   std::string title, method, job;
   if (in.next(line))
-    title = Trimmed(line);
+    title = qcout::Trimmed(line);
   // The second line: job type, method and basis in columns of 10, 30 and 30.
   if (in.next(line)) {
-    job = Trimmed(line.substr(0, 10));
-    method = line.size() > 10 ? Trimmed(line.substr(10, 30)) : "";
+    job = qcout::Trimmed(line.substr(0, 10));
+    method = line.size() > 10 ? qcout::Trimmed(line.substr(10, 30)) : "";
     if (method == "R" || method == "U" || method == "RO") // a reference with no method named (Q-Chem)
       method.clear();
   }
@@ -141,15 +121,14 @@ int ReadFchkFile(const std::string& file, int /*ftype*/, StructureList& structur
     if (target && !target->complete() && !IsHeader(line)) {
       // One pass over the words: a line may be as long as the file.
       // (Vib-Modes holds hundreds of thousands of values: each is read in place.)
-      auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
       for (size_t pos = 0, end = 0;; pos = end) {
-        while (pos < line.size() && blank(line[pos]))
+        while (pos < line.size() && qcout::IsBlankChar(line[pos]))
           ++pos;
         if (pos == line.size())
           break;
-        for (end = pos; end < line.size() && !blank(line[end]);)
+        for (end = pos; end < line.size() && !qcout::IsBlankChar(line[end]);)
           ++end;
-        const std::optional<double> value = Number(line.substr(pos, end - pos));
+        const std::optional<double> value = qcout::NumberInPlace(line.substr(pos, end - pos));
         if (!value || target->complete()) {
           target = nullptr; // malformed or overlong: the array stays incomplete
           break;
@@ -164,7 +143,7 @@ int ReadFchkFile(const std::string& file, int /*ftype*/, StructureList& structur
       pending = in.next(line);
       continue;
     }
-    const std::string name = Trimmed(line.substr(0, 40));
+    const std::string_view name = qcout::Trimmed(line.substr(0, 40));
     const char type = line[43];
     const std::string_view rest = line.substr(44);
     const size_t n = rest.find("N=");
@@ -196,7 +175,7 @@ int ReadFchkFile(const std::string& file, int /*ftype*/, StructureList& structur
         target = &current;
       } else if (name.rfind(kOptPoint, 0) == 0) {
         int number = 0;
-        const std::string_view after = std::string_view(name).substr(kOptPoint.size());
+        const std::string_view after = name.substr(kOptPoint.size());
         if (ParseCountLine(after, number)) {
           if (qcout::Contains(after, " Geometries")) {
             qcout::Announce(log, "Found Opt point geometries (Bohr)!\n");

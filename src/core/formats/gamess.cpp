@@ -1,7 +1,5 @@
 // GAMESS output: coordinate tables in Bohr and in angstrom, one structure each.
 // The normal modes of a Hessian go to the structure of the table before them.
-#include <cctype>
-#include <charconv>
 #include <cmath>
 #include <optional>
 #include <string>
@@ -24,35 +22,6 @@ constexpr int kAngstrom = 1, kBohr = 2; // table kinds
 std::string FinalMethod(std::string_view line)
 {
   return std::string(qcout::Word(line, 1));
-}
-
-// The numbers of a mode table line, appended to `out`: blank-separated words,
-// split again where a minus sign follows a digit (a wide negative value runs
-// into its neighbour). False when a word is no number.
-bool Numbers(std::string_view text, std::vector<double>& out)
-{
-  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
-  for (size_t pos = 0, end = 0;; pos = end) {
-    while (pos < text.size() && blank(text[pos]))
-      ++pos;
-    if (pos == text.size())
-      return true;
-    end = pos + 1;
-    while (end < text.size() && !blank(text[end]) &&
-           !(text[end] == '-' && std::isdigit(static_cast<unsigned char>(text[end - 1]))))
-      ++end;
-    // from_chars on the text itself; ToNumber (which copies) for Fortran exponents and the rest.
-    const char* first = text.data() + pos + (text[pos] == '+' ? 1 : 0);
-    double value = 0;
-    const auto [stop, error] = std::from_chars(first, text.data() + end, value);
-    if (error != std::errc() || stop != text.data() + end || !std::isfinite(value)) {
-      const auto slow = qcout::ToNumber(text.substr(pos, end - pos));
-      if (!slow)
-        return false;
-      value = *slow;
-    }
-    out.push_back(value);
-  }
 }
 
 // One D^2/(amu A^2) of IR intensity in km/mol.
@@ -119,7 +88,7 @@ void ReadModeBlock(std::string_view line, LineReader& in, vl::Calculation& resul
                                   : qcout::Contains(next, "RAMAN ACTIVITY:") ? &raman
                                                                              : nullptr;
     if (target) {
-      if (!Numbers(next.substr(next.find(':') + 1), *target) || target->size() != k)
+      if (!qcout::Numbers(next.substr(next.find(':') + 1), *target) || target->size() != k)
         target->clear();
     } else if (!qcout::Word(next, 0).empty() && !qcout::Contains(next, ":")) {
       break; // the first row
@@ -145,7 +114,7 @@ void ReadModeBlock(std::string_view line, LineReader& in, vl::Calculation& resul
            !(next[at] == axis && (at == 0 || next[at - 1] == ' ') && (at + 1 == next.size() || next[at + 1] == ' ')))
       ++at;
     values.clear();
-    if (at == next.size() || !Numbers(next.substr(at + 1), values) || values.size() != k)
+    if (at == next.size() || !qcout::Numbers(next.substr(at + 1), values) || values.size() != k)
       return;
     for (size_t m = 0; m < k; ++m)
       block[m].displacement[static_cast<size_t>(row / 3)][row % 3] = static_cast<float>(values[m]);

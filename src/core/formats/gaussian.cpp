@@ -2,7 +2,6 @@
 // selector picks the family: 0 input and Z-matrix orientations, 1 standard.
 // Normal modes go to the structure of the table before them.
 #include <array>
-#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -58,17 +57,6 @@ std::string MethodInParentheses(std::string_view line)
   return close == std::string_view::npos ? std::string() : std::string(line.substr(open + 2, close - open - 2));
 }
 
-// One row of the "Item Value Threshold Converged?" table.
-void ReadCriterion(std::string_view line, vl::ConvergenceCriterion& criterion)
-{
-  criterion.value = qcout::ToNumber(qcout::Word(line, 2));
-  criterion.threshold = qcout::ToNumber(qcout::Word(line, 3));
-  const std::string_view verdict = qcout::Word(line, 4);
-  criterion.converged.reset();
-  if (verdict == "YES" || verdict == "NO")
-    criterion.converged = verdict == "YES";
-}
-
 // Correlated energies, each printed after the lower levels: the last one
 // read is the highest level of theory.
 struct Correlated {
@@ -90,15 +78,17 @@ void ReadResult(std::string_view line, vl::Calculation& result, std::string_view
   // here. Energies come with an '=', criteria start "Maximum" or "RMS".
   const std::string_view first = qcout::Word(line, 0);
   if (first == "Maximum" || first == "RMS") {
+    // A row of the "Item Value Threshold Converged?" table.
     vl::Convergence& g = result.convergence;
-    if (qcout::Contains(line, " Maximum Force "))
-      ReadCriterion(line, g.maxForce);
-    else if (qcout::Contains(line, " RMS     Force "))
-      ReadCriterion(line, g.rmsForce);
-    else if (qcout::Contains(line, " Maximum Displacement "))
-      ReadCriterion(line, g.maxDisplacement);
-    else if (qcout::Contains(line, " RMS     Displacement "))
-      ReadCriterion(line, g.rmsDisplacement);
+    vl::ConvergenceCriterion* criterion = qcout::Contains(line, " Maximum Force ")          ? &g.maxForce
+                                          : qcout::Contains(line, " RMS     Force ")        ? &g.rmsForce
+                                          : qcout::Contains(line, " Maximum Displacement ") ? &g.maxDisplacement
+                                          : qcout::Contains(line, " RMS     Displacement ") ? &g.rmsDisplacement
+                                                                                            : nullptr;
+    if (criterion) {
+      criterion->converged.reset(); // the verdict of this row only
+      qcout::ReadCriterion(line, 2, *criterion);
+    }
     return;
   }
   if (std::memchr(line.data(), '=', line.size()) == nullptr)
@@ -210,35 +200,6 @@ Matrix FrameRotation(const std::vector<Point>& from, const std::vector<Point>& t
   return r;
 }
 
-// The numbers of a mode table line, appended to `out`: blank-separated words,
-// split again where a minus sign follows a digit (a wide negative value runs
-// into its neighbour). False when a word is no number.
-bool Numbers(std::string_view text, std::vector<double>& out)
-{
-  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
-  for (size_t pos = 0, end = 0;; pos = end) {
-    while (pos < text.size() && blank(text[pos]))
-      ++pos;
-    if (pos == text.size())
-      return true;
-    end = pos + 1;
-    while (end < text.size() && !blank(text[end]) &&
-           !(text[end] == '-' && std::isdigit(static_cast<unsigned char>(text[end - 1]))))
-      ++end;
-    // from_chars on the text itself; ToNumber (which copies) for Fortran exponents and the rest.
-    const char* first = text.data() + pos + (text[pos] == '+' ? 1 : 0);
-    double value = 0;
-    const auto [stop, error] = std::from_chars(first, text.data() + end, value);
-    if (error != std::errc() || stop != text.data() + end || !std::isfinite(value)) {
-      const auto slow = qcout::ToNumber(text.substr(pos, end - pos));
-      if (!slow)
-        return false;
-      value = *slow;
-    }
-    out.push_back(value);
-  }
-}
-
 // The values after the "--" or "---" of a mode block line; empty when any is no number.
 std::vector<double> ValuesAfterDashes(std::string_view line)
 {
@@ -247,7 +208,7 @@ std::vector<double> ValuesAfterDashes(std::string_view line)
   if (at == std::string_view::npos)
     return values;
   at = line.find_first_not_of('-', at);
-  if (at != std::string_view::npos && !Numbers(line.substr(at), values))
+  if (at != std::string_view::npos && !qcout::Numbers(line.substr(at), values))
     values.clear();
   return values;
 }
@@ -338,7 +299,7 @@ void ReadModeBlock(std::string_view line, LineReader& in, vl::Calculation& resul
   std::vector<double> values;
   for (int row = 0; row < rows; ++row) {
     values.clear();
-    if (!in.next(next) || !Numbers(next, values))
+    if (!in.next(next) || !qcout::Numbers(next, values))
       return;
     const int atom = kind == kPreciseModes ? row / 3 : row;
     const bool aligned = kind == kPreciseModes

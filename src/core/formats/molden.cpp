@@ -7,8 +7,6 @@
 // those of [FR-COORD].
 #include <algorithm>
 #include <cctype>
-#include <charconv>
-#include <cmath>
 #include <map>
 #include <optional>
 #include <string>
@@ -24,42 +22,11 @@ namespace {
 
 enum class Section { Other, Title, Atoms, FrCoord, Geometries, GeoConv, Freq, FrNormCoord, Int };
 
-std::string Trimmed(std::string_view text)
-{
-  const size_t first = text.find_first_not_of(" \t\r");
-  if (first == std::string_view::npos)
-    return {};
-  return std::string(text.substr(first, text.find_last_not_of(" \t\r") - first + 1));
-}
-
-std::string Upper(std::string text)
-{
-  for (char& c : text)
-    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
-}
-
-// Appends the atom of "symbol x y z" words; false when a coordinate is no number.
-bool AddAtom(vl::Molecule& molecule, vl::EAtomType type, const std::string& symbol, std::string_view x,
-             std::string_view y, std::string_view z, bool bohr)
-{
-  const auto vx = qcout::ToNumber(x), vy = qcout::ToNumber(y), vz = qcout::ToNumber(z);
-  if (!vx || !vy || !vz)
-    return false;
-  auto convert = [bohr](double v) {
-    const float f = static_cast<float>(v);
-    return bohr ? qcout::BohrToAngstrom(f) : f;
-  };
-  qcout::AddAtom(molecule, convert(*vx), convert(*vy), convert(*vz), symbol + std::to_string(molecule.atoms() + 1),
-                 type);
-  return true;
-}
-
 bool AddSymbolAtom(vl::Molecule& molecule, std::string_view line, bool bohr)
 {
   const std::string symbol = NormalizeSymbol(std::string(qcout::Word(line, 0)));
-  return AddAtom(molecule, vl::atomType(symbol), symbol, qcout::Word(line, 1), qcout::Word(line, 2),
-                 qcout::Word(line, 3), bohr);
+  return qcout::AddAtomFromWords(molecule, vl::atomType(symbol), symbol, qcout::Word(line, 1), qcout::Word(line, 2),
+                                 qcout::Word(line, 3), bohr);
 }
 
 // An [Atoms] row: label, number, atomic number, x, y, z.
@@ -73,18 +40,8 @@ bool AddNumberedAtom(vl::Molecule& molecule, std::string_view line, bool bohr)
   BaseSetAtName(z, &symbol[0], &symbol[1]);
   if (symbol[1] == ' ')
     symbol[1] = '\0';
-  return AddAtom(molecule, qcout::TypeFromAtomicNumber(z), symbol, qcout::Word(line, 3), qcout::Word(line, 4),
-                 qcout::Word(line, 5), bohr);
-}
-
-bool SameElements(const vl::Molecule& a, const vl::Molecule& b)
-{
-  if (a.atoms() != b.atoms())
-    return false;
-  for (int i = 0; i < a.atoms(); ++i)
-    if (a.atom(i)->atomType() != b.atom(i)->atomType())
-      return false;
-  return true;
+  return qcout::AddAtomFromWords(molecule, qcout::TypeFromAtomicNumber(z), symbol, qcout::Word(line, 3),
+                                 qcout::Word(line, 4), qcout::Word(line, 5), bohr);
 }
 
 // The values of [FREQ], [FR-NORM-COORD] and [INT] as read; each list stops at
@@ -112,17 +69,6 @@ struct ModeSections {
   }
 };
 
-// A number word, read in place; ToNumber (which copies) for Fortran exponents and the rest.
-std::optional<double> Number(std::string_view word)
-{
-  double value = 0;
-  const char* end = word.data() + word.size();
-  const auto [stop, error] = std::from_chars(word.data(), end, value);
-  if (error == std::errc() && stop == end && std::isfinite(value))
-    return value;
-  return qcout::ToNumber(word);
-}
-
 void ReadModeLine(Section section, std::string_view line, ModeSections& sections)
 {
   const std::string_view first = qcout::Word(line, 0);
@@ -130,7 +76,7 @@ void ReadModeLine(Section section, std::string_view line, ModeSections& sections
     return;
   if (section == Section::Freq || section == Section::Int) {
     bool& bad = section == Section::Freq ? sections.badFrequency : sections.badIntensity;
-    const auto value = Number(first);
+    const auto value = qcout::NumberInPlace(first);
     if (!value)
       bad = true;
     else if (!bad)
@@ -139,7 +85,7 @@ void ReadModeLine(Section section, std::string_view line, ModeSections& sections
   }
   if (sections.badVibration)
     return;
-  if (first.size() == 9 && Upper(std::string(first)) == "VIBRATION") {
+  if (first.size() == 9 && qcout::Upper(first) == "VIBRATION") {
     sections.vibrations.emplace_back();
     return;
   }
@@ -149,7 +95,7 @@ void ReadModeLine(Section section, std::string_view line, ModeSections& sections
                         : qcout::Word(line.substr(static_cast<size_t>(word.data() - line.data()) + word.size()), 0);
   };
   const std::string_view yWord = after(first), zWord = after(yWord);
-  const auto x = Number(first), y = Number(yWord), z = Number(zWord);
+  const auto x = qcout::NumberInPlace(first), y = qcout::NumberInPlace(yWord), z = qcout::NumberInPlace(zWord);
   if (!x || !y || !z || sections.vibrations.empty()) {
     // The vibration being read is not whole; those before it are.
     sections.badVibration = true;
@@ -158,20 +104,6 @@ void ReadModeLine(Section section, std::string_view line, ModeSections& sections
     return;
   }
   sections.vibrations.back().emplace_back(static_cast<float>(*x), static_cast<float>(*y), static_cast<float>(*z));
-}
-
-bool SameGeometry(const vl::Molecule& a, const vl::Molecule& b)
-{
-  if (a.atoms() != b.atoms())
-    return false;
-  for (int i = 0; i < a.atoms(); ++i) {
-    if (a.atom(i)->atomType() != b.atom(i)->atomType())
-      return false;
-    for (int axis = 0; axis < 3; ++axis)
-      if (std::fabs(a.atom(i)->coordinates()[axis] - b.atom(i)->coordinates()[axis]) > 1e-4f)
-        return false;
-  }
-  return true;
 }
 
 int ReadMoldenFile(const std::string& file, int /*ftype*/, StructureList& structures, vl::Log& log)
@@ -213,12 +145,13 @@ int ReadMoldenFile(const std::string& file, int /*ftype*/, StructureList& struct
       ReadModeLine(section, line, modeSections);
       continue;
     }
-    const std::string trimmed = Trimmed(line);
+    const std::string_view trimmed = qcout::Trimmed(line);
     if (!trimmed.empty() && trimmed[0] == '[') {
       closeSection(true);
       const size_t close = trimmed.find(']');
-      const std::string name = Upper(trimmed.substr(1, close == std::string::npos ? std::string::npos : close - 1));
-      const std::string argument = close == std::string::npos ? "" : Upper(trimmed.substr(close + 1));
+      const std::string name =
+          qcout::Upper(trimmed.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+      const std::string argument = close == std::string::npos ? "" : qcout::Upper(trimmed.substr(close + 1));
       section = Section::Other;
       if (name == "TITLE") {
         section = Section::Title;
@@ -319,7 +252,7 @@ int ReadMoldenFile(const std::string& file, int /*ftype*/, StructureList& struct
     found += finish(frames[k]);
   }
   if (atoms && std::none_of(frames.begin(), frames.end(),
-                            [&](const vl::ref<vl::Molecule>& m) { return SameGeometry(*m, *atoms); })) {
+                            [&](const vl::ref<vl::Molecule>& m) { return qcout::SameGeometry(*m, *atoms, 1e-4f); })) {
     atoms->calculation().title = title;
     found += finish(atoms);
   }
@@ -327,7 +260,7 @@ int ReadMoldenFile(const std::string& file, int /*ftype*/, StructureList& struct
     frequencyAtoms->calculation().title = title;
     found += finish(frequencyAtoms);
   }
-  if (last && (!frequencyAtoms || SameElements(*last, *frequencyAtoms)))
+  if (last && (!frequencyAtoms || qcout::SameElements(*last, *frequencyAtoms)))
     last->calculation().modes = modeSections.modes(last->atoms());
   return found > 0 ? 0 : -1;
 }

@@ -21,38 +21,6 @@ namespace {
 constexpr std::string_view kTableMarker = "ATOMIC COORDINATES";
 constexpr std::string_view kXyzMarker = "Current geometry (xyz format, in Angstrom)";
 
-// The blank-separated words of the line in one pass, into `words` (its
-// capacity reused): long outputs split millions of lines.
-void SplitWords(std::string_view line, std::vector<std::string_view>& words)
-{
-  words.clear();
-  size_t begin = 0;
-  bool inWord = false;
-  for (size_t i = 0; i <= line.size(); ++i) {
-    const bool blank = i == line.size() || line[i] == ' ' || line[i] == '\t' || line[i] == '\r';
-    if (blank && inWord)
-      words.push_back(line.substr(begin, i - begin));
-    else if (!blank && !inWord)
-      begin = i;
-    inWord = !blank;
-  }
-}
-
-std::vector<std::string_view> Words(std::string_view line)
-{
-  std::vector<std::string_view> words;
-  SplitWords(line, words);
-  return words;
-}
-
-std::string_view Trimmed(std::string_view line)
-{
-  const size_t begin = line.find_first_not_of(" \t\r");
-  if (begin == std::string_view::npos)
-    return {};
-  return line.substr(begin, line.find_last_not_of(" \t\r") - begin + 1);
-}
-
 // The element of an atom label ("C", "H1", "CA") as Molpro reads it: a
 // two-letter symbol when there is one, unless the charge, where printed,
 // says otherwise. A charge below one is a dummy.
@@ -75,15 +43,6 @@ vl::EAtomType LabelType(std::string_view label, std::optional<double> charge)
   return two != vl::AT_Unknown ? two : one;
 }
 
-void AddAtom(vl::Molecule& molecule, std::array<float, 3> r, bool bohr, vl::EAtomType type)
-{
-  if (bohr)
-    for (float& v : r)
-      v = qcout::BohrToAngstrom(v);
-  const std::string symbol = type == vl::AT_Unknown ? "X" : vl::atomInfo(type).mSymbol;
-  qcout::AddAtom(molecule, r[0], r[1], r[2], symbol + std::to_string(molecule.atoms() + 1), type);
-}
-
 // A blank line, the "NR ATOM CHARGE X Y Z" header, a blank line, then rows up
 // to a blank line. False when the table is cut short or a row is no atom.
 bool ReadTable(LineReader& in, vl::Molecule& molecule)
@@ -95,14 +54,14 @@ bool ReadTable(LineReader& in, vl::Molecule& molecule)
   while (in.next(line)) {
     if (IsBlank(line))
       return molecule.atoms() > 0;
-    const auto w = Words(line);
+    const auto w = qcout::Words(line);
     if (w.size() != 6)
       return false;
     const auto charge = qcout::ToNumber(w[2]), x = qcout::ToNumber(w[3]), y = qcout::ToNumber(w[4]),
                z = qcout::ToNumber(w[5]);
     if (!charge || !x || !y || !z)
       return false;
-    AddAtom(molecule, {float(*x), float(*y), float(*z)}, true, LabelType(w[1], charge));
+    qcout::AddElementAtom(molecule, {float(*x), float(*y), float(*z)}, true, LabelType(w[1], charge));
   }
   return false;
 }
@@ -113,47 +72,21 @@ bool ReadXyz(LineReader& in, vl::Molecule& molecule)
   std::string_view line;
   if (!in.next(line) || !IsBlank(line) || !in.next(line))
     return false;
-  const auto count = qcout::ToNumber(Trimmed(line));
+  const auto count = qcout::ToNumber(qcout::Trimmed(line));
   if (!count || *count < 1 || *count != std::floor(*count) || !in.skip(1))
     return false;
   for (double n = 0; n < *count; ++n) {
     if (!in.next(line))
       return false;
-    const auto w = Words(line);
+    const auto w = qcout::Words(line);
     if (w.size() < 4)
       return false;
     const auto x = qcout::ToNumber(w[1]), y = qcout::ToNumber(w[2]), z = qcout::ToNumber(w[3]);
     if (!x || !y || !z)
       return false;
-    AddAtom(molecule, {float(*x), float(*y), float(*z)}, false, LabelType(w[0], std::nullopt));
+    qcout::AddElementAtom(molecule, {float(*x), float(*y), float(*z)}, false, LabelType(w[0], std::nullopt));
   }
   return true;
-}
-
-bool SameGeometry(const vl::Molecule& a, const vl::Molecule& b)
-{
-  if (a.atoms() != b.atoms())
-    return false;
-  for (int i = 0; i < a.atoms(); ++i) {
-    if (a.atom(i)->atomType() != b.atom(i)->atomType())
-      return false;
-    for (int k = 0; k < 3; ++k)
-      if (std::fabs(a.atom(i)->coordinates()[k] - b.atom(i)->coordinates()[k]) > 2e-5f)
-        return false;
-  }
-  return true;
-}
-
-// The number after the '=' that follows `key` ("OPTGRAD =  3.00D-04").
-std::optional<double> NumberAfterEquals(std::string_view line, std::string_view key)
-{
-  const size_t at = line.find(key);
-  if (at == std::string_view::npos)
-    return std::nullopt;
-  const size_t sign = line.find('=', at + key.size());
-  if (sign == std::string_view::npos)
-    return std::nullopt;
-  return qcout::ToNumber(qcout::Word(line.substr(sign + 1), 0));
 }
 
 // The method's energy type: the SCF family ends in HF or KS (RHF, UHF, RKS, DF-RHF).
@@ -161,37 +94,6 @@ bool IsScf(std::string_view method)
 {
   const std::string_view tail = method.substr(method.size() < 2 ? 0 : method.size() - 2);
   return tail == "HF" || tail == "KS";
-}
-
-// A plain decimal ("-0.123456") read in place: mode tables hold hundreds of
-// thousands. Up to 15 digits make an exact integer and one division by an
-// exact power of ten, rounded as from_chars rounds; anything else goes to
-// qcout::ToNumber.
-std::optional<double> Decimal(std::string_view word)
-{
-  static constexpr double kTens[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                     1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-  const bool negative = !word.empty() && word[0] == '-';
-  unsigned long long digits = 0;
-  int count = 0, decimals = -1;
-  for (size_t i = negative ? 1 : 0; i < word.size(); ++i) {
-    const char c = word[i];
-    if (c == '.' && decimals < 0)
-      decimals = 0;
-    else if (c >= '0' && c <= '9' && count < 15)
-      digits = digits * 10 + static_cast<unsigned>(c - '0'), ++count, decimals += decimals >= 0;
-    else
-      return qcout::ToNumber(word);
-  }
-  if (count == 0)
-    return qcout::ToNumber(word);
-  const double value = static_cast<double>(digits) / kTens[decimals < 0 ? 0 : decimals];
-  return negative ? -value : value;
-}
-
-bool IsCount(std::string_view word)
-{
-  return !word.empty() && word.size() < 10 && word.find_first_not_of("0123456789") == std::string_view::npos;
 }
 
 // The frequency program's normal modes. It numbers the atoms its own way,
@@ -233,7 +135,7 @@ struct Vibrations {
     }
     if (section == kNone)
       return false;
-    SplitWords(t, words);
+    qcout::SplitWords(t, words);
     if (section == kAtoms)
       atom(words);
     else if (section == kModes)
@@ -253,7 +155,7 @@ struct Vibrations {
       return;
     const auto charge = qcout::ToNumber(w.size() == 6 ? w[2] : ""), x = qcout::ToNumber(w.size() == 6 ? w[3] : ""),
                y = qcout::ToNumber(w.size() == 6 ? w[4] : ""), z = qcout::ToNumber(w.size() == 6 ? w[5] : "");
-    if (!IsCount(w[0]) || std::stoul(std::string(w[0])) != atoms.size() + 1 || !charge || !x || !y || !z) {
+    if (!qcout::IsCount(w[0]) || std::stoul(std::string(w[0])) != atoms.size() + 1 || !charge || !x || !y || !z) {
       atoms.clear(); // no atom list to go by
       section = kNone;
       return;
@@ -301,12 +203,12 @@ struct Vibrations {
         section = kNone;
       return;
     }
-    if (rows == 0 && IsCount(w[0])) {
+    if (rows == 0 && qcout::IsCount(w[0])) {
       // "1 Au  2 Bg ...", or the bare numbers: the block's columns.
       columns = 0;
       for (std::string_view word : w)
-        columns += IsCount(word);
-      if (!IsCount(w[0]) || columns == 0 || columns > 64)
+        columns += qcout::IsCount(word);
+      if (!qcout::IsCount(w[0]) || columns == 0 || columns > 64)
         section = kNone, columns = 0;
       frequencies.clear();
       intensities.clear();
@@ -336,12 +238,8 @@ struct Vibrations {
       return void(section = kNone);
     if (rows == 0)
       block.assign(count * columns, 0.0f);
-    for (size_t k = 0; k < columns; ++k) {
-      const auto v = Decimal(w[k + 1]);
-      if (!v)
-        return void(section = kNone);
-      block[rows * columns + k] = static_cast<float>(*v);
-    }
+    if (!qcout::ReadBlockValues(w, 1, columns, block.data() + rows * columns))
+      return void(section = kNone);
     if (++rows < count)
       return;
     for (size_t k = 0; k < columns; ++k) {
@@ -353,8 +251,7 @@ struct Vibrations {
         m.irIntensity = intensities[k];
       m.displacement.assign(static_cast<size_t>(molecule.atoms()), vl::fvec3());
       for (size_t a = 0; a < order.size(); ++a)
-        m.displacement[static_cast<size_t>(order[a])] =
-            vl::fvec3(block[(3 * a) * columns + k], block[(3 * a + 1) * columns + k], block[(3 * a + 2) * columns + k]);
+        m.displacement[static_cast<size_t>(order[a])] = qcout::BlockVector(block, columns, a, k);
       // Imaginary first, then low, then the rest.
       std::vector<vl::NormalMode>& modes = molecule.calculation().modes;
       const size_t at = kind == kImaginary ? counts[kImaginary]
@@ -421,13 +318,13 @@ struct Reader {
 
   void result(std::string_view line)
   {
-    const std::string_view t = Trimmed(line);
+    const std::string_view t = qcout::Trimmed(line);
     if (current && vibrations.see(t, *current))
       return;
     if (inSummary) {
       if (t.empty())
         inSummary = false;
-      else if (auto g = row(Words(t)))
+      else if (auto g = row(qcout::Words(t)))
         pending = g;
       return;
     }
@@ -435,11 +332,11 @@ struct Reader {
       return;
     if (t[0] == '!') {
       if (current && t.size() > 1)
-        energy(Words(t));
+        energy(qcout::Words(t));
     } else if (qcout::Contains(t, "OPTGRAD") || qcout::Contains(t, "OPTSTEP")) {
-      if (auto v = NumberAfterEquals(t, "OPTGRAD"))
+      if (auto v = qcout::NumberAfterEquals(t, "OPTGRAD"))
         gradientThreshold = v;
-      if (auto v = NumberAfterEquals(t, "OPTSTEP"))
+      if (auto v = qcout::NumberAfterEquals(t, "OPTSTEP"))
         stepThreshold = v;
     } else if ((t.substr(0, 5) == "ITER." && qcout::Contains(t, "GRADMAX")) ||
                qcout::Contains(t, "PROGRESS OF GEOMETRY OPTIMIZATION")) {
@@ -460,7 +357,7 @@ int ReadMolproFile(const std::string& file, int /*ftype*/, StructureList& struct
   int found = 0;
   std::string_view line;
   while (in.next(line)) {
-    const bool table = Trimmed(line) == kTableMarker;
+    const bool table = qcout::Trimmed(line) == kTableMarker;
     if (table || qcout::Contains(line, kXyzMarker)) {
       qcout::Announce(log, table ? "Found Cartesian coordinates (Bohr)!\n" : "Found Cartesian coordinates (Angs)!\n");
       auto molecule = vl::make_ref<vl::Molecule>();
@@ -469,7 +366,7 @@ int ReadMolproFile(const std::string& file, int /*ftype*/, StructureList& struct
       reader.vibrations = Vibrations();
       if (!(table ? ReadTable(in, *molecule) : ReadXyz(in, *molecule)))
         continue;
-      if (last && SameGeometry(*last, *molecule)) {
+      if (last && qcout::SameGeometry(*last, *molecule, 2e-5f)) {
         reader.current = last;
       } else if (FinishStructure(molecule, structures, log)) {
         ++found;

@@ -20,30 +20,6 @@ namespace {
 constexpr std::string_view kTableMarker = "Output coordinates in ";
 constexpr std::string_view kGradientMarker = " ENERGY GRADIENTS";
 
-// The blank-separated words of the line in one pass, into `words` (its
-// capacity reused): long outputs split millions of lines.
-void SplitWords(std::string_view line, std::vector<std::string_view>& words)
-{
-  words.clear();
-  size_t begin = 0;
-  bool inWord = false;
-  for (size_t i = 0; i <= line.size(); ++i) {
-    const bool blank = i == line.size() || line[i] == ' ' || line[i] == '\t' || line[i] == '\r';
-    if (blank && inWord)
-      words.push_back(line.substr(begin, i - begin));
-    else if (!blank && !inWord)
-      begin = i;
-    inWord = !blank;
-  }
-}
-
-std::vector<std::string_view> Words(std::string_view line)
-{
-  std::vector<std::string_view> words;
-  SplitWords(line, words);
-  return words;
-}
-
 // The element of a tag ("C", "C1", "Ca", "bqH") and its nuclear charge, when
 // printed: the charge decides between a one- and two-letter symbol, and a
 // charge below one is a ghost or point charge.
@@ -68,15 +44,6 @@ vl::EAtomType TagType(std::string_view tag, std::optional<double> charge)
   return two != vl::AT_Unknown ? two : one;
 }
 
-void AddAtom(vl::Molecule& molecule, std::array<float, 3> r, bool bohr, vl::EAtomType type)
-{
-  if (bohr)
-    for (float& v : r)
-      v = qcout::BohrToAngstrom(v);
-  const std::string symbol = type == vl::AT_Unknown ? "X" : vl::atomInfo(type).mSymbol;
-  qcout::AddAtom(molecule, r[0], r[1], r[2], symbol + std::to_string(molecule.atoms() + 1), type);
-}
-
 // Header lines up to the rule, then "No. Tag Charge X Y Z" rows up to a
 // blank line. False when the table is cut short or a row is no atom.
 bool ReadTable(LineReader& in, bool bohr, vl::Molecule& molecule)
@@ -91,14 +58,14 @@ bool ReadTable(LineReader& in, bool bohr, vl::Molecule& molecule)
   while (in.next(line)) {
     if (IsBlank(line))
       return molecule.atoms() > 0;
-    const auto w = Words(line);
+    const auto w = qcout::Words(line);
     if (w.size() < 6)
       return false;
     const auto charge = qcout::ToNumber(w[w.size() - 4]), x = qcout::ToNumber(w[w.size() - 3]),
                y = qcout::ToNumber(w[w.size() - 2]), z = qcout::ToNumber(w[w.size() - 1]);
     if (!charge || !x || !y || !z)
       return false;
-    AddAtom(molecule, {float(*x), float(*y), float(*z)}, bohr, TagType(w[1], charge));
+    qcout::AddElementAtom(molecule, {float(*x), float(*y), float(*z)}, bohr, TagType(w[1], charge));
   }
   return false;
 }
@@ -113,7 +80,7 @@ bool ReadGradientTable(LineReader& in, const vl::Molecule* model, vl::Molecule& 
   while (in.next(line)) {
     if (IsBlank(line))
       return molecule.atoms() > 0;
-    const auto w = Words(line);
+    const auto w = qcout::Words(line);
     if (w.size() != 8)
       return false;
     const auto x = qcout::ToNumber(w[2]), y = qcout::ToNumber(w[3]), z = qcout::ToNumber(w[4]);
@@ -122,52 +89,9 @@ bool ReadGradientTable(LineReader& in, const vl::Molecule* model, vl::Molecule& 
     vl::EAtomType type = TagType(w[1], std::nullopt);
     if (type == vl::AT_Unknown && model && molecule.atoms() < model->atoms())
       type = model->atom(molecule.atoms())->atomType();
-    AddAtom(molecule, {float(*x), float(*y), float(*z)}, true, type);
+    qcout::AddElementAtom(molecule, {float(*x), float(*y), float(*z)}, true, type);
   }
   return false;
-}
-
-// The number after the '=' that follows `key`.
-std::optional<double> NumberAfterEquals(std::string_view line, std::string_view key)
-{
-  const size_t at = line.find(key);
-  if (at == std::string_view::npos)
-    return std::nullopt;
-  const size_t sign = line.find('=', at + key.size());
-  if (sign == std::string_view::npos)
-    return std::nullopt;
-  return qcout::ToNumber(qcout::Word(line.substr(sign + 1), 0));
-}
-
-// A plain decimal ("-0.123456") read in place: mode tables hold hundreds of
-// thousands. Up to 15 digits make an exact integer and one division by an
-// exact power of ten, rounded as from_chars rounds; anything else goes to
-// qcout::ToNumber.
-std::optional<double> Decimal(std::string_view word)
-{
-  static constexpr double kTens[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                     1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-  const bool negative = !word.empty() && word[0] == '-';
-  unsigned long long digits = 0;
-  int count = 0, decimals = -1;
-  for (size_t i = negative ? 1 : 0; i < word.size(); ++i) {
-    const char c = word[i];
-    if (c == '.' && decimals < 0)
-      decimals = 0;
-    else if (c >= '0' && c <= '9' && count < 15)
-      digits = digits * 10 + static_cast<unsigned>(c - '0'), ++count, decimals += decimals >= 0;
-    else
-      return qcout::ToNumber(word);
-  }
-  if (count == 0)
-    return qcout::ToNumber(word);
-  const double value = static_cast<double>(digits) / kTens[decimals < 0 ? 0 : decimals];
-  return negative ? -value : value;
-}
-
-bool IsCount(std::string_view word)
-{
-  return !word.empty() && word.size() < 10 && word.find_first_not_of("0123456789") == std::string_view::npos;
 }
 
 // The vibrational analysis after projecting out translations and rotations
@@ -191,7 +115,7 @@ struct Vibrations {
   bool see(std::string_view line, vl::Molecule* molecule)
   {
     std::vector<std::string_view>& w = words;
-    SplitWords(line, w);
+    qcout::SplitWords(line, w);
     if (w.size() == 5 && w[0] == "(Projected" && w[1] == "Frequencies" && w[2] == "expressed") {
       section = molecule ? kModes : kNone;
       done = columns = rows = 0;
@@ -225,7 +149,7 @@ struct Vibrations {
     if (columns == 0) {
       // "1 2 3 4 5 6": the numbers of the next modes.
       for (size_t k = 0; k < w.size(); ++k)
-        if (!IsCount(w[k]) || std::stoul(std::string(w[k])) != done + k + 1)
+        if (!qcout::IsCount(w[k]) || std::stoul(std::string(w[k])) != done + k + 1)
           return void(section = kNone);
       columns = w.size();
       frequencies.clear();
@@ -240,14 +164,11 @@ struct Vibrations {
       block.assign(3 * atoms * columns, 0.0f);
       return;
     }
-    if (frequencies.empty() || w.size() != columns + 1 || !IsCount(w[0]) || std::stoul(std::string(w[0])) != rows + 1)
+    if (frequencies.empty() || w.size() != columns + 1 || !qcout::IsCount(w[0]) ||
+        std::stoul(std::string(w[0])) != rows + 1)
       return void(section = kNone);
-    for (size_t k = 0; k < columns; ++k) {
-      const auto v = Decimal(w[k + 1]);
-      if (!v)
-        return void(section = kNone);
-      block[rows * columns + k] = static_cast<float>(*v);
-    }
+    if (!qcout::ReadBlockValues(w, 1, columns, block.data() + rows * columns))
+      return void(section = kNone);
     if (++rows < 3 * atoms)
       return;
     for (size_t k = 0; k < columns; ++k) {
@@ -258,8 +179,7 @@ struct Vibrations {
       m.frequency = frequencies[k];
       m.displacement.resize(atoms);
       for (size_t a = 0; a < atoms; ++a)
-        m.displacement[a] =
-            vl::fvec3(block[(3 * a) * columns + k], block[(3 * a + 1) * columns + k], block[(3 * a + 2) * columns + k]);
+        m.displacement[a] = qcout::BlockVector(block, columns, a, k);
     }
     done += columns;
     columns = rows = 0;
@@ -272,7 +192,7 @@ struct Vibrations {
   // the intensity in km/mol is the third after the bars.
   void irRow(const std::vector<std::string_view>& w, vl::Calculation& c)
   {
-    const bool row = w.size() == 7 && IsCount(w[0]) && w[2] == "||";
+    const bool row = w.size() == 7 && qcout::IsCount(w[0]) && w[2] == "||";
     if (!row) {
       if (started || ++idle > 4) // after the rows, or no rows under the title
         section = kNone;
@@ -359,7 +279,7 @@ struct Reader {
     if (qcout::Contains(line, "threshold")) {
       for (auto [key, index] : {std::pair{"(gmax)", 0}, {"(grms)", 1}, {"(xmax)", 2}, {"(xrms)", 3}})
         if (qcout::Contains(line, key))
-          thresholds[static_cast<size_t>(index)] = NumberAfterEquals(line, key);
+          thresholds[static_cast<size_t>(index)] = qcout::NumberAfterEquals(line, key);
       return;
     }
     // Only lines that may hold a step, method or energy are split.
@@ -368,7 +288,7 @@ struct Reader {
         !(line[first] == '@' || line[first] == 'F' || line[first] == 'T' || qcout::Contains(line, " total energy") ||
           qcout::Contains(line, "Potential")))
       return;
-    const auto w = Words(line);
+    const auto w = qcout::Words(line);
     if (w.empty())
       return;
     if (w[0] == "@" && w.size() >= 8 && current && qcout::ToNumber(w[1]) && qcout::ToNumber(w[2])) {
@@ -414,17 +334,6 @@ struct Reader {
   }
 };
 
-bool SameGeometry(const vl::Molecule& a, const vl::Molecule& b, float tolerance)
-{
-  if (a.atoms() != b.atoms())
-    return false;
-  for (int i = 0; i < a.atoms(); ++i)
-    for (int k = 0; k < 3; ++k)
-      if (std::fabs(a.atom(i)->coordinates()[k] - b.atom(i)->coordinates()[k]) > tolerance)
-        return false;
-  return true;
-}
-
 int ReadNWChemFile(const std::string& file, int /*ftype*/, StructureList& structures, vl::Log& log)
 {
   LineReader in(file);
@@ -461,7 +370,7 @@ int ReadNWChemFile(const std::string& file, int /*ftype*/, StructureList& struct
       reader.current = nullptr;
       const bool complete = ReadGradientTable(in, last, *molecule);
       // The first gradient table repeats the geometry table before it, in a.u.: the same step.
-      if (complete && gradients++ == 0 && last && SameGeometry(*last, *molecule, 1e-4f))
+      if (complete && gradients++ == 0 && last && qcout::SamePositions(*last, *molecule, 1e-4f))
         reader.current = last;
       else if (complete)
         append(molecule);

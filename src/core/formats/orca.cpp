@@ -63,75 +63,17 @@ std::string_view EnergyName(std::string_view line)
   return word.substr(2, word.size() - 3);
 }
 
-// "RMS gradient  0.00033  0.00010  NO": value, tolerance and verdict.
-void ReadCriterion(std::string_view line, vl::ConvergenceCriterion& criterion)
-{
-  criterion.value = qcout::ToNumber(qcout::Word(line, 2));
-  criterion.threshold = qcout::ToNumber(qcout::Word(line, 3));
-  const std::string_view verdict = qcout::Word(line, 4);
-  if (verdict == "YES" || verdict == "NO")
-    criterion.converged = verdict == "YES";
-}
-
-// The blank-separated words of the line in one pass, into `words` (its
-// capacity reused): long outputs split millions of lines.
-void SplitWords(std::string_view line, std::vector<std::string_view>& words)
-{
-  words.clear();
-  size_t begin = 0;
-  bool inWord = false;
-  for (size_t i = 0; i <= line.size(); ++i) {
-    const bool blank = i == line.size() || line[i] == ' ' || line[i] == '\t' || line[i] == '\r';
-    if (blank && inWord)
-      words.push_back(line.substr(begin, i - begin));
-    else if (!blank && !inWord)
-      begin = i;
-    inWord = !blank;
-  }
-}
-
-// A plain decimal ("-0.123456") read in place: mode tables hold hundreds of
-// thousands. Up to 15 digits make an exact integer and one division by an
-// exact power of ten, rounded as from_chars rounds; anything else goes to
-// qcout::ToNumber.
-std::optional<double> Decimal(std::string_view word)
-{
-  static constexpr double kTens[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                     1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-  const bool negative = !word.empty() && word[0] == '-';
-  unsigned long long digits = 0;
-  int count = 0, decimals = -1;
-  for (size_t i = negative ? 1 : 0; i < word.size(); ++i) {
-    const char c = word[i];
-    if (c == '.' && decimals < 0)
-      decimals = 0;
-    else if (c >= '0' && c <= '9' && count < 15)
-      digits = digits * 10 + static_cast<unsigned>(c - '0'), ++count, decimals += decimals >= 0;
-    else
-      return qcout::ToNumber(word);
-  }
-  if (count == 0)
-    return qcout::ToNumber(word);
-  const double value = static_cast<double>(digits) / kTens[decimals < 0 ? 0 : decimals];
-  return negative ? -value : value;
-}
-
-bool IsCount(std::string_view word)
-{
-  return !word.empty() && word.size() < 10 && word.find_first_not_of("0123456789") == std::string_view::npos;
-}
-
 // "  6:" with the expected mode number.
 bool IsModeNumber(std::string_view word, size_t n)
 {
-  return word.size() > 1 && word.back() == ':' && IsCount(word.substr(0, word.size() - 1)) &&
+  return word.size() > 1 && word.back() == ':' && qcout::IsCount(word.substr(0, word.size() - 1)) &&
          std::stoul(std::string(word.substr(0, word.size() - 1))) == n;
 }
 
 // The mode number of an "  6:" row; absent for anything else.
 std::optional<size_t> ModeNumber(std::string_view word)
 {
-  if (word.size() < 2 || word.back() != ':' || !IsCount(word.substr(0, word.size() - 1)))
+  if (word.size() < 2 || word.back() != ':' || !qcout::IsCount(word.substr(0, word.size() - 1)))
     return std::nullopt;
   return std::stoul(std::string(word.substr(0, word.size() - 1)));
 }
@@ -189,7 +131,7 @@ struct Vibrations {
     }
     if (section == kNone)
       return false;
-    SplitWords(line, words);
+    qcout::SplitWords(line, words);
     if (words.empty()) {
       // Blank lines come before the rows, and between blocks of modes.
       if ((section == kModes && rows > 0) || (section != kModes && idle < 0))
@@ -223,23 +165,19 @@ struct Vibrations {
     const std::vector<std::string_view>& w = words;
     if (columns == 0) {
       for (size_t k = 0; k < w.size(); ++k)
-        if (!IsCount(w[k]) || std::stoul(std::string(w[k])) != done + k || done + k >= frequencies.size())
+        if (!qcout::IsCount(w[k]) || std::stoul(std::string(w[k])) != done + k || done + k >= frequencies.size())
           return false;
       columns = w.size();
       rows = 0;
       block.assign(3 * atoms * columns, 0.0f);
       return true;
     }
-    if (rows == 0 && !IsCount(w[0]))
+    if (rows == 0 && !qcout::IsCount(w[0]))
       return true; // the symmetry labels
-    if (!IsCount(w[0]) || std::stoul(std::string(w[0])) != rows || w.size() != columns + 1)
+    if (!qcout::IsCount(w[0]) || std::stoul(std::string(w[0])) != rows || w.size() != columns + 1)
       return false;
-    for (size_t k = 0; k < columns; ++k) {
-      const auto v = Decimal(w[k + 1]);
-      if (!v)
-        return false;
-      block[rows * columns + k] = static_cast<float>(*v);
-    }
+    if (!qcout::ReadBlockValues(w, 1, columns, block.data() + rows * columns))
+      return false;
     if (++rows < 3 * atoms)
       return true;
     for (size_t k = 0; k < columns; ++k) {
@@ -249,8 +187,7 @@ struct Vibrations {
       m.frequency = frequencies[done + k];
       m.displacement.resize(atoms);
       for (size_t a = 0; a < atoms; ++a)
-        m.displacement[a] =
-            vl::fvec3(block[(3 * a) * columns + k], block[(3 * a + 1) * columns + k], block[(3 * a + 2) * columns + k]);
+        m.displacement[a] = qcout::BlockVector(block, columns, a, k);
     }
     done += columns;
     columns = rows = 0;
@@ -327,8 +264,9 @@ int ReadOrcaFile(const std::string& file, int /*ftype*/, StructureList& structur
       const std::string_view first = qcout::Word(line, 0), second = qcout::Word(line, 1);
       vl::Convergence& c = calculation.convergence;
       if (second == "gradient" || second == "step") {
-        ReadCriterion(line, first == "RMS" ? (second == "step" ? c.rmsDisplacement : c.rmsForce)
-                                           : (second == "step" ? c.maxDisplacement : c.maxForce));
+        qcout::ReadCriterion(line, 2,
+                             first == "RMS" ? (second == "step" ? c.rmsDisplacement : c.rmsForce)
+                                            : (second == "step" ? c.maxDisplacement : c.maxForce));
         return;
       }
       // The header and its rule precede the rows; a row of dots follows them.

@@ -7,7 +7,6 @@
 // structures: the modes belong to the reference geometry.
 #include <array>
 #include <cctype>
-#include <cmath>
 #include <optional>
 #include <string>
 #include <utility>
@@ -22,38 +21,6 @@ namespace {
 
 constexpr std::string_view kTableMarker = "Geometry (in ";
 constexpr std::string_view kTableMarkerTail = ", charge =";
-
-// The blank-separated words of the line in one pass, into `words` (its
-// capacity reused): long outputs split millions of lines.
-void SplitWords(std::string_view line, std::vector<std::string_view>& words)
-{
-  words.clear();
-  size_t begin = 0;
-  bool inWord = false;
-  for (size_t i = 0; i <= line.size(); ++i) {
-    const bool blank = i == line.size() || line[i] == ' ' || line[i] == '\t' || line[i] == '\r';
-    if (blank && inWord)
-      words.push_back(line.substr(begin, i - begin));
-    else if (!blank && !inWord)
-      begin = i;
-    inWord = !blank;
-  }
-}
-
-std::vector<std::string_view> Words(std::string_view line)
-{
-  std::vector<std::string_view> words;
-  SplitWords(line, words);
-  return words;
-}
-
-std::string_view Trimmed(std::string_view line)
-{
-  const size_t begin = line.find_first_not_of(" \t\r");
-  if (begin == std::string_view::npos)
-    return {};
-  return line.substr(begin, line.find_last_not_of(" \t\r") - begin + 1);
-}
 
 // "C", "CL", "Gh(O)" (a ghost: no atom of the system, kept as a dummy).
 vl::EAtomType SymbolType(std::string_view symbol)
@@ -83,37 +50,11 @@ bool ReadRows(LineReader& in, bool bohr, vl::Molecule& molecule)
                z = qcout::ToNumber(qcout::Word(line, 3));
     if (!x || !y || !z)
       return false;
-    const vl::EAtomType type = SymbolType(qcout::Word(line, 0));
-    std::array<float, 3> r = {static_cast<float>(*x), static_cast<float>(*y), static_cast<float>(*z)};
-    if (bohr)
-      for (float& v : r)
-        v = qcout::BohrToAngstrom(v);
-    const std::string symbol = type == vl::AT_Unknown ? "X" : vl::atomInfo(type).mSymbol;
-    qcout::AddAtom(molecule, r[0], r[1], r[2], symbol + std::to_string(n), type);
+    qcout::AddElementAtom(molecule, {static_cast<float>(*x), static_cast<float>(*y), static_cast<float>(*z)}, bohr,
+                          SymbolType(qcout::Word(line, 0)));
     if (!in.next(line))
       return false;
   }
-}
-
-bool SameAtoms(const vl::Molecule& a, const vl::Molecule& b)
-{
-  if (a.atoms() != b.atoms())
-    return false;
-  for (int i = 0; i < a.atoms(); ++i)
-    if (a.atom(i)->atomType() != b.atom(i)->atomType())
-      return false;
-  return true;
-}
-
-bool SameGeometry(const vl::Molecule& a, const vl::Molecule& b)
-{
-  if (!SameAtoms(a, b))
-    return false;
-  for (int i = 0; i < a.atoms(); ++i)
-    for (int k = 0; k < 3; ++k)
-      if (std::fabs(a.atom(i)->coordinates()[k] - b.atom(i)->coordinates()[k]) > 1e-6f)
-        return false;
-  return true;
 }
 
 bool EndsWith(std::string_view text, std::string_view tail)
@@ -125,32 +66,6 @@ bool EndsWith(std::string_view text, std::string_view tail)
 bool IsVariant(std::string_view label)
 {
   return qcout::Contains(label, "SCS") || qcout::Contains(label, "SOS");
-}
-
-// A plain decimal ("-0.123456") read in place: mode tables hold hundreds of
-// thousands. Up to 15 digits make an exact integer and one division by an
-// exact power of ten, rounded as from_chars rounds; anything else goes to
-// qcout::ToNumber.
-std::optional<double> Decimal(std::string_view word)
-{
-  static constexpr double kTens[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                     1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-  const bool negative = !word.empty() && word[0] == '-';
-  unsigned long long digits = 0;
-  int count = 0, decimals = -1;
-  for (size_t i = negative ? 1 : 0; i < word.size(); ++i) {
-    const char c = word[i];
-    if (c == '.' && decimals < 0)
-      decimals = 0;
-    else if (c >= '0' && c <= '9' && count < 15)
-      digits = digits * 10 + static_cast<unsigned>(c - '0'), ++count, decimals += decimals >= 0;
-    else
-      return qcout::ToNumber(word);
-  }
-  if (count == 0)
-    return qcout::ToNumber(word);
-  const double value = static_cast<double>(digits) / kTens[decimals < 0 ? 0 : decimals];
-  return negative ? -value : value;
 }
 
 // A frequency as printed; Psi4 writes an imaginary one as "12.34i".
@@ -209,7 +124,7 @@ struct Vibrations {
     if (layout == kNone)
       return false;
     std::vector<std::string_view>& w = words;
-    SplitWords(t, w);
+    qcout::SplitWords(t, w);
     if (inRows)
       return row(w, molecule);
     if (layout == kBlocks) {
@@ -250,36 +165,16 @@ struct Vibrations {
     const size_t atoms = static_cast<size_t>(molecule.atoms());
     if (w.empty()) {
       inRows = false;
-      if (rows.size() == atoms * columns && atoms > 0)
-        for (size_t k = 0; k < columns; ++k) {
-          vl::NormalMode& m = molecule.calculation().modes.emplace_back();
-          m.frequency = frequencies[k];
-          if (ir.size() == columns)
-            m.irIntensity = ir[k];
-          for (size_t a = 0; a < atoms; ++a)
-            m.displacement.push_back(rows[a * columns + k]);
-        }
+      qcout::AppendBlockModes(atoms, columns, frequencies, ir, {}, rows, molecule.calculation().modes);
       columns = 0;
       return true;
     }
     // "1  C  x y z ..." in blocks; "C  x y z  mass" one at a time.
     const size_t first = layout == kBlocks ? 2 : 1;
     const size_t expected = layout == kBlocks ? first + 3 * columns : first + 4;
-    std::optional<double> v[3];
-    if (w.size() != expected || rows.size() >= atoms * columns) {
+    if (w.size() != expected || rows.size() >= atoms * columns || !qcout::ReadVectorRow(w, first, columns, rows)) {
       inRows = false;
       columns = 0;
-      return true;
-    }
-    for (size_t k = 0; k < columns; ++k) {
-      for (size_t i = 0; i < 3; ++i)
-        v[i] = Decimal(w[first + 3 * k + i]);
-      if (!v[0] || !v[1] || !v[2]) {
-        inRows = false;
-        columns = 0;
-        return true;
-      }
-      rows.emplace_back(static_cast<float>(*v[0]), static_cast<float>(*v[1]), static_cast<float>(*v[2]));
     }
     return true;
   }
@@ -354,14 +249,14 @@ struct Reader {
 
   void result(std::string_view line)
   {
-    const std::string_view t = Trimmed(line);
+    const std::string_view t = qcout::Trimmed(line);
     size_t at;
     if (vibrations.see(t, *current))
       return;
     if (convergence && !t.empty() && ++convergenceLines > 12)
       convergence = 0;
     if (convergence && !t.empty()) {
-      const auto w = Words(t);
+      const auto w = qcout::Words(t);
       if (convergence == 1 && qcout::Contains(t, "Convergence Criteria")) {
         criteria(w);
         convergence = 2;
@@ -398,18 +293,19 @@ struct Reader {
       }
     } else if (t.substr(0, 2) == "* " && (at = t.find(" total energy")) != std::string_view::npos) {
       // ccenergy, cctriples, fnocc: "* CCSD(T) total energy = ..."
-      const std::string_view label = Trimmed(t.substr(2, at - 2));
+      const std::string_view label = qcout::Trimmed(t.substr(2, at - 2));
       if (label != "SCF")
         correlatedEnergy(label, ValueAfterSign(t, at));
     } else if ((at = t.find(" Total Energy (a.u.)")) != std::string_view::npos) {
       // occ, dfocc: "DF-MP2 Total Energy (a.u.) : ..."
-      const std::string_view label = Trimmed(t.substr(0, at));
+      const std::string_view label = qcout::Trimmed(t.substr(0, at));
       if (label.find(' ') == std::string_view::npos && label != "SCF" && !EndsWith(label, "HF"))
         correlatedEnergy(label, ValueAfterSign(t, at));
     } else if (t[0] == '=' && (at = t.find(" Energies <")) != std::string_view::npos) {
       // dfmp2, "=====> DF-MP2 Energies <=====": the total follows in its block
       const size_t open = t.rfind('>', at);
-      const std::string_view label = open == std::string_view::npos ? "" : Trimmed(t.substr(open + 1, at - open - 1));
+      const std::string_view label =
+          open == std::string_view::npos ? "" : qcout::Trimmed(t.substr(open + 1, at - open - 1));
       pendingLabel = qcout::Contains(label, "MP") && !IsVariant(label) ? std::string(label) : std::string();
     } else if (!pendingLabel.empty() && t.substr(0, 12) == "Total Energy") {
       correlatedEnergy(pendingLabel, ValueAfterSign(t, 12));
@@ -454,9 +350,9 @@ int ReadPsi4File(const std::string& file, int /*ftype*/, StructureList& structur
       reader.vibrations = Vibrations();
       if (!ReadRows(in, bohr, *molecule))
         continue;
-      if (displaced && std::exchange(firstDisplaced, false) && reference && !SameAtoms(*reference, *molecule))
+      if (displaced && std::exchange(firstDisplaced, false) && reference && !qcout::SameElements(*reference, *molecule))
         reference = nullptr;
-      if (last && SameGeometry(*last, *molecule)) {
+      if (last && qcout::SameGeometry(*last, *molecule, 1e-6f)) {
         // Among the displacements, a reprint adds no energy of the reference.
         reader.current = displaced ? nullptr : last;
         continue;

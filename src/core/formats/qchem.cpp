@@ -7,7 +7,6 @@
 // energy names its own. The subsystem runs of a fragment job (each fragment
 // alone, counterpoise corrections) belong to the whole system and are skipped.
 #include <algorithm>
-#include <cctype>
 #include <string>
 #include <vector>
 
@@ -26,14 +25,6 @@ struct Row {
   std::string symbol;
   float x, y, z;
 };
-
-std::string Upper(std::string_view text)
-{
-  std::string s(text);
-  for (char& c : s)
-    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
 
 // "    1      C       1.3668132833     0.2787694006    -0.0000000000"
 bool ReadRow(std::string_view line, Row& row)
@@ -58,7 +49,7 @@ struct RemSection {
 
   void see(std::string_view line)
   {
-    const std::string first = Upper(qcout::Word(line, 0));
+    const std::string first = qcout::Upper(qcout::Word(line, 0));
     if (first == "$REM") {
       *this = RemSection();
       inside = true;
@@ -75,10 +66,10 @@ struct RemSection {
       return;
     line.remove_prefix(start);
     const size_t end = line.find_first_of(" \t=");
-    const std::string key = Upper(line.substr(0, end));
+    const std::string key = qcout::Upper(line.substr(0, end));
     std::string_view rest = end == std::string_view::npos ? std::string_view() : line.substr(end);
     const size_t value = rest.find_first_not_of(" \t=");
-    const std::string word = value == std::string_view::npos ? "" : Upper(qcout::Word(rest.substr(value), 0));
+    const std::string word = value == std::string_view::npos ? "" : qcout::Upper(qcout::Word(rest.substr(value), 0));
     if (key == "METHOD")
       method = word;
     else if (key == "EXCHANGE")
@@ -110,73 +101,20 @@ std::string CorrelatedEnergy(std::string_view line, std::optional<double>& value
   while (n < 4 && !(words[n] = qcout::Word(left, n)).empty())
     ++n;
   std::string_view name;
-  if (n == 3 && Upper(words[1]) == "TOTAL" && Upper(words[2]) == "ENERGY")
+  if (n == 3 && qcout::Upper(words[1]) == "TOTAL" && qcout::Upper(words[2]) == "ENERGY")
     name = words[0];
-  else if (n == 3 && Upper(words[0]) == "TOTAL" && Upper(words[2]) == "ENERGY")
+  else if (n == 3 && qcout::Upper(words[0]) == "TOTAL" && qcout::Upper(words[2]) == "ENERGY")
     name = words[1];
-  else if (n == 2 && Upper(words[1]) == "ENERGY")
+  else if (n == 2 && qcout::Upper(words[1]) == "ENERGY")
     name = words[0];
   else if (n == 1 && words[0].size() > 3 && words[0].substr(0, 3) == "EMP")
     name = words[0].substr(1);
-  const std::string upper = Upper(name);
+  const std::string upper = qcout::Upper(name);
   if (upper.find("MP") == std::string::npos && upper.find("CC") == std::string::npos &&
       upper.find("CI") == std::string::npos)
     return {};
   value = qcout::ToNumber(qcout::Word(line.substr(equals + 1), 0));
   return value ? std::string(name) : std::string();
-}
-
-// "Gradient  0.041660  0.000300  NO": value, tolerance and verdict.
-void ReadCriterion(std::string_view line, vl::ConvergenceCriterion& criterion)
-{
-  criterion.value = qcout::ToNumber(qcout::Word(line, 1));
-  criterion.threshold = qcout::ToNumber(qcout::Word(line, 2));
-  const std::string_view verdict = qcout::Word(line, 3);
-  if (verdict == "YES" || verdict == "NO")
-    criterion.converged = verdict == "YES";
-}
-
-// The blank-separated words of the line in one pass, into `words` (its
-// capacity reused): long outputs split millions of lines.
-void SplitWords(std::string_view line, std::vector<std::string_view>& words)
-{
-  words.clear();
-  size_t begin = 0;
-  bool inWord = false;
-  for (size_t i = 0; i <= line.size(); ++i) {
-    const bool blank = i == line.size() || line[i] == ' ' || line[i] == '\t' || line[i] == '\r';
-    if (blank && inWord)
-      words.push_back(line.substr(begin, i - begin));
-    else if (!blank && !inWord)
-      begin = i;
-    inWord = !blank;
-  }
-}
-
-// A plain decimal ("-0.123456") read in place: mode tables hold hundreds of
-// thousands. Up to 15 digits make an exact integer and one division by an
-// exact power of ten, rounded as from_chars rounds; anything else goes to
-// qcout::ToNumber.
-std::optional<double> Decimal(std::string_view word)
-{
-  static constexpr double kTens[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                     1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-  const bool negative = !word.empty() && word[0] == '-';
-  unsigned long long digits = 0;
-  int count = 0, decimals = -1;
-  for (size_t i = negative ? 1 : 0; i < word.size(); ++i) {
-    const char c = word[i];
-    if (c == '.' && decimals < 0)
-      decimals = 0;
-    else if (c >= '0' && c <= '9' && count < 15)
-      digits = digits * 10 + static_cast<unsigned>(c - '0'), ++count, decimals += decimals >= 0;
-    else
-      return qcout::ToNumber(word);
-  }
-  if (count == 0)
-    return qcout::ToNumber(word);
-  const double value = static_cast<double>(digits) / kTens[decimals < 0 ? 0 : decimals];
-  return negative ? -value : value;
 }
 
 // The numbers after a "Frequency:" or "IR Intens:" label of `labelWords`
@@ -215,7 +153,7 @@ struct Vibrations {
     if (!inside)
       return false;
     std::vector<std::string_view>& w = words;
-    SplitWords(line, w);
+    qcout::SplitWords(line, w);
     if (inRows)
       return row(w, c);
     if (w.empty())
@@ -248,35 +186,13 @@ struct Vibrations {
   {
     if (w.empty() || w[0] == "TransDip") {
       inRows = false;
-      if (rows.size() == atoms * columns && atoms > 0)
-        for (size_t k = 0; k < columns; ++k) {
-          vl::NormalMode& m = c.modes.emplace_back();
-          m.frequency = frequencies[k];
-          if (ir.size() == columns)
-            m.irIntensity = ir[k];
-          if (raman.size() == columns)
-            m.ramanActivity = raman[k];
-          for (size_t a = 0; a < atoms; ++a)
-            m.displacement.push_back(rows[a * columns + k]);
-        }
+      qcout::AppendBlockModes(atoms, columns, frequencies, ir, raman, rows, c.modes);
       columns = 0;
       return true;
     }
-    std::optional<double> v[3];
-    if (w.size() != 1 + 3 * columns || rows.size() >= atoms * columns) {
-      inRows = false; // not this block's row
+    if (w.size() != 1 + 3 * columns || rows.size() >= atoms * columns || !qcout::ReadVectorRow(w, 1, columns, rows)) {
+      inRows = false; // not this block's row, or a malformed one
       columns = 0;
-      return true;
-    }
-    for (size_t k = 0; k < columns; ++k) {
-      for (size_t i = 0; i < 3; ++i)
-        v[i] = Decimal(w[1 + 3 * k + i]);
-      if (!v[0] || !v[1] || !v[2]) {
-        inRows = false;
-        columns = 0;
-        return true;
-      }
-      rows.emplace_back(static_cast<float>(*v[0]), static_cast<float>(*v[1]), static_cast<float>(*v[2]));
     }
     return true;
   }
@@ -345,9 +261,9 @@ int ReadQChemFile(const std::string& file, int /*ftype*/, StructureList& structu
       return;
     if (inConvergence) {
       if (first == "Gradient")
-        ReadCriterion(line, calculation.convergence.maxForce);
+        qcout::ReadCriterion(line, 1, calculation.convergence.maxForce);
       else if (first == "Displacement")
-        ReadCriterion(line, calculation.convergence.maxDisplacement);
+        qcout::ReadCriterion(line, 1, calculation.convergence.maxDisplacement);
       else
         inConvergence = first == "Energy";
       return;

@@ -17,29 +17,12 @@ namespace {
 constexpr std::string_view kFinalMarker = " final structure:";
 constexpr std::string_view kTopologyMarker = "neighbors  erfCN";
 
-std::string Trimmed(std::string_view text)
-{
-  const size_t first = text.find_first_not_of(" \t\r");
-  if (first == std::string_view::npos)
-    return {};
-  return std::string(text.substr(first, text.find_last_not_of(" \t\r") - first + 1));
-}
-
 // One atom from a symbol and three coordinates; false when a coordinate is no number.
 bool AddAtomFrom(vl::Molecule& molecule, std::string_view symbolText, std::string_view x, std::string_view y,
                  std::string_view z, bool bohr)
 {
-  const auto vx = qcout::ToNumber(x), vy = qcout::ToNumber(y), vz = qcout::ToNumber(z);
-  if (!vx || !vy || !vz)
-    return false;
-  auto convert = [bohr](double v) {
-    const float f = static_cast<float>(v);
-    return bohr ? qcout::BohrToAngstrom(f) : f;
-  };
   const std::string symbol = NormalizeSymbol(std::string(symbolText));
-  qcout::AddAtom(molecule, convert(*vx), convert(*vy), convert(*vz), symbol + std::to_string(molecule.atoms() + 1),
-                 vl::atomType(symbol));
-  return true;
+  return qcout::AddAtomFromWords(molecule, vl::atomType(symbol), symbol, x, y, z, bohr);
 }
 
 // "count", a comment, then "symbol x y z" lines in angstrom.
@@ -61,7 +44,7 @@ bool ReadCoordBlock(LineReader& in, vl::Molecule& molecule)
 {
   std::string_view line;
   while (in.next(line)) {
-    if (Trimmed(line).rfind('$', 0) == 0)
+    if (qcout::Trimmed(line).rfind('$', 0) == 0)
       return true;
     if (!AddAtomFrom(molecule, qcout::Word(line, 3), qcout::Word(line, 0), qcout::Word(line, 1), qcout::Word(line, 2),
                      true))
@@ -92,7 +75,7 @@ bool ReadFinalStructure(LineReader& in, vl::Molecule& molecule)
   std::string_view line;
   if (!in.skip(1) || !in.next(line))
     return false;
-  const std::string first = Trimmed(line);
+  const std::string_view first = qcout::Trimmed(line);
   if (first.rfind("$coord", 0) == 0)
     return ReadCoordBlock(in, molecule);
   if (!first.empty() && first.find_first_not_of("0123456789") == std::string::npos)
