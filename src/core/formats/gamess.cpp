@@ -1,6 +1,7 @@
 // GAMESS output: coordinate tables in Bohr and in angstrom, one structure each.
 // The normal modes of a Hessian go to the structure of the table before them.
 #include <cmath>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -133,12 +134,17 @@ void ReadModeBlock(std::string_view line, LineReader& in, vl::Calculation& resul
 // (maximum) and OPTTOL/3 (RMS), as the optimiser does.
 void ReadResult(std::string_view line, LineReader& in, vl::Calculation& result, State& state)
 {
-  const std::optional<double>& opttol = state.opttol;
+  // Each line looked for is told by its first word: nearly every line of a
+  // long output is passed over without a marker search.
+  const char lead = qcout::FirstChar(line);
+  if (lead == 0 || std::string_view("FNMSEC.").find(lead) == std::string_view::npos)
+    return;
+  const std::string_view word = qcout::Word(line, 0);
   ModeReading& modes = state.modes;
-  if (qcout::Contains(line, "FREQUENCY:")) {
+  if (word == "FREQUENCY:") {
     if (modes.analysis)
       ReadModeBlock(line, in, result, modes);
-  } else if (qcout::Contains(line, "NORMAL COORDINATE ANALYSIS")) {
+  } else if ((word == "NORMAL" || word.substr(0, 3) == "...") && qcout::Contains(line, "NORMAL COORDINATE ANALYSIS")) {
     // A new analysis of the same geometry replaces the one before.
     const bool end = qcout::Contains(line, "END OF");
     if (!end) {
@@ -146,17 +152,17 @@ void ReadResult(std::string_view line, LineReader& in, vl::Calculation& result, 
       result.modes.clear();
     }
     modes.analysis = !end;
-  } else if (qcout::Contains(line, "ARE TAKEN AS ROTATIONS AND TRANSLATIONS")) {
+  } else if (word == "MODES" && qcout::Contains(line, "ARE TAKEN AS ROTATIONS AND TRANSLATIONS")) {
     const auto first = qcout::NumberAfter(line, "MODES"), last = qcout::NumberAfter(line, " TO ");
     if (first && last && *first >= 1 && *last >= *first && *last <= 1e6) {
       modes.firstRigid = static_cast<int>(*first);
       modes.lastRigid = static_cast<int>(*last);
     }
-  } else if (qcout::Contains(line, "IR INTENSITIES IN")) {
+  } else if (word == "FREQUENCIES" && qcout::Contains(line, "IR INTENSITIES IN")) {
     modes.irFactor = qcout::Contains(line, "KM/MOL") ? 1.0 : kDebyeSquaredPerAmuAngstromSquared;
-  } else if (qcout::Contains(line, "SCF IS UNCONVERGED")) {
+  } else if (word == "SCF" && qcout::Contains(line, "SCF IS UNCONVERGED")) {
     state.unconverged = true;
-  } else if (qcout::Contains(line, "FINAL ") && qcout::Contains(line, " ENERGY IS ")) {
+  } else if (word == "FINAL" && qcout::Contains(line, " ENERGY IS ")) {
     if (!result.scfEnergy && !state.unconverged) {
       const auto energy = qcout::NumberAfter(line, " ENERGY IS ");
       result.scfEnergy = energy;
@@ -164,24 +170,24 @@ void ReadResult(std::string_view line, LineReader& in, vl::Calculation& result, 
       result.method = FinalMethod(line);
     }
     state.unconverged = false;
-  } else if (qcout::Contains(line, "E(MP2)=")) {
+  } else if (word.substr(0, 7) == "E(MP2)=") {
     if (const auto energy = qcout::NumberAfter(line, "E(MP2)=")) {
       result.totalEnergy = energy;
       result.method = "MP2";
     }
-  } else if (qcout::Contains(line, "COUPLED-CLUSTER ENERGY E(")) {
+  } else if (word == "COUPLED-CLUSTER" && qcout::Contains(line, "COUPLED-CLUSTER ENERGY E(")) {
     const size_t open = line.find("E(") + 2, close = line.rfind(") =");
     if (const auto energy = qcout::NumberAfter(line, ") ="); energy && close != std::string_view::npos) {
       result.totalEnergy = energy;
       result.method = TitleText(line.substr(open, close - open));
     }
-  } else if (qcout::Contains(line, "MAXIMUM GRADIENT =")) {
+  } else if (word == "MAXIMUM" && qcout::Contains(line, "MAXIMUM GRADIENT =")) {
     vl::Convergence& g = result.convergence;
     g.maxForce.value = qcout::NumberAfter(line, "MAXIMUM GRADIENT =");
     g.rmsForce.value = qcout::NumberAfter(line, "RMS GRADIENT =");
-    if (opttol) {
-      g.maxForce.threshold = *opttol;
-      g.rmsForce.threshold = *opttol / 3.0;
+    if (state.opttol) {
+      g.maxForce.threshold = *state.opttol;
+      g.rmsForce.threshold = *state.opttol / 3.0;
     }
   }
 }
@@ -190,8 +196,9 @@ int ReadGamessFile(const std::string& file, int /*ftype*/, StructureList& struct
 {
   State state;
   auto startsTable = [&](std::string_view line, LineReader& in) {
-    if (!qcout::Contains(line, kCommonPart)) {
-      if (qcout::Contains(line, "OPTTOL = "))
+    // Both table headers have a parenthesis: memchr is much cheaper than the marker search.
+    if (std::memchr(line.data(), '(', line.size()) == nullptr || !qcout::Contains(line, kCommonPart)) {
+      if (!state.opttol && qcout::Word(line, 0) == "OPTTOL") // in the options echo
         state.opttol = qcout::NumberAfter(line, "OPTTOL = ");
       return 0;
     }

@@ -72,11 +72,12 @@ constexpr Correlated kCorrelated[] = {
 };
 
 // What Gaussian printed about the geometry of the table before.
-void ReadResult(std::string_view line, vl::Calculation& result, std::string_view coupledCluster)
+void ReadResult(std::string_view line, std::string_view first, vl::Calculation& result, std::string_view coupledCluster)
 {
   // Cheap tests first: nearly every line of a long output carries nothing
-  // here. Energies come with an '=', criteria start "Maximum" or "RMS".
-  const std::string_view first = qcout::Word(line, 0);
+  // here. Criteria start "Maximum" or "RMS"; every energy line has an '=' and
+  // starts with SCF, E2, E3=, E4(..)=, DEMP5, DE(CI)=, Wavefunction,
+  // CCSD(T)= or QCISD(T)=.
   if (first == "Maximum" || first == "RMS") {
     // A row of the "Item Value Threshold Converged?" table.
     vl::Convergence& g = result.convergence;
@@ -91,7 +92,8 @@ void ReadResult(std::string_view line, vl::Calculation& result, std::string_view
     }
     return;
   }
-  if (std::memchr(line.data(), '=', line.size()) == nullptr)
+  if (first.empty() || std::string_view("SEDWCQ").find(first[0]) == std::string_view::npos ||
+      std::memchr(line.data(), '=', line.size()) == nullptr)
     return;
   if (first == "SCF" && qcout::Contains(line, "SCF Done:")) {
     const auto energy = qcout::NumberAfter(line, ") =");
@@ -218,12 +220,13 @@ constexpr int kStandardModes = 1, kPreciseModes = 2; // "Frequencies --" and fre
 // The normal modes of the current structure as their blocks come.
 struct ModeReading {
   int atoms = 0;
-  std::vector<Point> input, standard; // the structure's table and the standard orientation printed after it
-  int kind = 0;                       // of the structure's modes; 0 before any
-  int setKind = 0;                    // of the set of blocks being read; 0 before its first block
-  bool keep = false;                  // the set being read is kept
-  bool fresh = false;                 // its first block replaces the modes read before
-  Matrix turn = kIdentity;            // standard orientation to the structure's frame
+  std::vector<Point> input; // the structure's table
+  std::string standard;     // the rows of the standard orientation printed after it, read when modes come
+  int kind = 0;             // of the structure's modes; 0 before any
+  int setKind = 0;          // of the set of blocks being read; 0 before its first block
+  bool keep = false;        // the set being read is kept
+  bool fresh = false;       // its first block replaces the modes read before
+  Matrix turn = kIdentity;  // standard orientation to the structure's frame
 
   void reset(int count)
   {
@@ -249,6 +252,8 @@ void SkipRows(LineReader& in, int rows, bool precise)
 // One block of modes, from its "Frequencies" line: the values per mode, then
 // the displacement rows, per atom (3 modes a block) or per coordinate
 // (HPModes, 5 a block). A block that does not give every atom's row stops the set.
+std::vector<Point> StandardRows(std::string_view rows);
+
 void ReadModeBlock(std::string_view line, LineReader& in, vl::Calculation& result, ModeReading& state,
                    bool standardFrame)
 {
@@ -258,8 +263,10 @@ void ReadModeBlock(std::string_view line, LineReader& in, vl::Calculation& resul
     state.setKind = kind;
     state.keep = result.modes.empty() || (state.kind == kStandardModes && kind == kPreciseModes);
     state.fresh = true;
-    const bool turned = state.keep && !standardFrame && state.standard.size() == static_cast<size_t>(state.atoms);
-    state.turn = turned ? FrameRotation(state.standard, state.input) : kIdentity;
+    const std::vector<Point> standard =
+        state.keep && !standardFrame ? StandardRows(state.standard) : std::vector<Point>();
+    const bool turned = standard.size() == static_cast<size_t>(state.atoms);
+    state.turn = turned ? FrameRotation(standard, state.input) : kIdentity;
   }
   const bool keep = state.keep;
   state.keep = false; // until the block is whole
@@ -332,24 +339,35 @@ void ReadModeBlock(std::string_view line, LineReader& in, vl::Calculation& resul
 }
 
 // A standard orientation table after an input one, its header line read: its
-// rows when it is whole, else nothing.
-std::vector<Point> ReadStandardTable(LineReader& in)
+// rows, kept as text (parsed only if the step has normal modes); empty when
+// the table is cut short.
+std::string CopyStandardTable(LineReader& in)
 {
-  std::vector<Point> rows;
+  std::string rows;
   std::string_view line;
   in.skip(4);
   while (in.next(line)) {
     if (EndsTable(line))
       return rows;
-    int centre = 0, atomicNumber = 0, atomicType = 0;
-    Point p = {0, 0, 0};
-    FieldReader reader(line);
-    reader >> centre >> atomicNumber >> atomicType >> p[0] >> p[1] >> p[2];
-    if (reader.fail())
-      break;
-    rows.push_back(p);
+    rows.append(line).push_back('\n');
   }
   return {};
+}
+
+// The positions of the copied rows; empty when a row is malformed.
+std::vector<Point> StandardRows(std::string_view rows)
+{
+  std::vector<Point> points;
+  for (size_t begin = 0, end; (end = rows.find('\n', begin)) != std::string_view::npos; begin = end + 1) {
+    int centre = 0, atomicNumber = 0, atomicType = 0;
+    Point p = {0, 0, 0};
+    FieldReader reader(rows.substr(begin, end - begin));
+    reader >> centre >> atomicNumber >> atomicType >> p[0] >> p[1] >> p[2];
+    if (reader.fail())
+      return {};
+    points.push_back(p);
+  }
+  return points;
 }
 
 // The coupled-cluster method the route asks for (CCD, CCSD, QCISD...), as
@@ -372,6 +390,9 @@ int ReadGaussianFile(const std::string& file, StructureList& structures, int typ
   auto startsTable = [&](std::string_view line, LineReader& in) {
     if (line.size() > 2 && line[1] == '#')
       coupledCluster = CoupledClusterMethod(line);
+    // Every orientation header has a colon: memchr is much cheaper than the marker search.
+    if (std::memchr(line.data(), ':', line.size()) == nullptr)
+      return 0;
     if (!IsMarker(line, type))
       return 0;
     qcout::Announce(log, type == 0 ? "Found Input or Z-Matrix orientation!\n" : "Found Standard orientation!\n");
@@ -398,15 +419,19 @@ int ReadGaussianFile(const std::string& file, StructureList& structures, int typ
     modes.input = std::move(input);
   };
   auto readResult = [&](std::string_view line, LineReader& in, vl::Calculation& result) {
+    // Only lines starting with one of these letters carry anything here.
+    const char letter = qcout::FirstChar(line);
+    if (letter == 0 || std::string_view("FHSMRECDWQ").find(letter) == std::string_view::npos)
+      return;
     const std::string_view first = qcout::Word(line, 0);
     if (first == "Frequencies" && qcout::Contains(line, "Frequencies --"))
       ReadModeBlock(line, in, result, modes, type == 1);
     else if (first == "Harmonic" && qcout::Contains(line, "Harmonic frequencies"))
       modes.setKind = 0; // each set of blocks is announced
     else if (type == 0 && first == "Standard" && IsMarker(line, 1))
-      modes.standard = ReadStandardTable(in);
+      modes.standard = CopyStandardTable(in);
     else
-      ReadResult(line, result, coupledCluster);
+      ReadResult(line, first, result, coupledCluster);
   };
   return qcout::ReadTables(file, structures, log, startsTable, readRows, readResult);
 }

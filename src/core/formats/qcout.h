@@ -37,6 +37,16 @@ inline bool IsBlankChar(char c)
   return c == ' ' || c == '\t' || c == '\r';
 }
 
+// The first character that is not blank, or 0: a test cheap enough for
+// every line of a long output, before any word or marker search.
+inline char FirstChar(std::string_view line)
+{
+  for (char c : line)
+    if (c != ' ' && c != '\t' && c != '\r')
+      return c;
+  return 0;
+}
+
 // The n-th (0-based) blank-separated word of the line; empty when there are fewer.
 std::string_view Word(std::string_view line, int n);
 
