@@ -26,7 +26,8 @@ public:
   CellGrid(const std::vector<vl::fvec3>& centres, float cell) : mCell(cell)
   {
     for (size_t i = 0; i < centres.size(); ++i)
-      mCells[key(cellOf(centres[i].x), cellOf(centres[i].y), cellOf(centres[i].z))].push_back(static_cast<int>(i));
+      if (std::isfinite(centres[i].x + centres[i].y + centres[i].z)) // a broken atom meets nothing
+        mCells[key(cellOf(centres[i].x), cellOf(centres[i].y), cellOf(centres[i].z))].push_back(static_cast<int>(i));
   }
   // The balls in the 27 cells around the point.
   template <class Visit> void around(const vl::fvec3& p, Visit visit) const
@@ -43,7 +44,8 @@ public:
   }
 
 private:
-  int64_t cellOf(float v) const { return static_cast<int64_t>(std::floor(v / mCell)); }
+  // Far-flung coordinates share the outermost cells rather than overflow the index.
+  int64_t cellOf(float v) const { return static_cast<int64_t>(std::clamp(std::floor(v / mCell), -1.0e6f, 1.0e6f)); }
   static int64_t key(int64_t x, int64_t y, int64_t z)
   {
     return (x & 0x1fffff) | (y & 0x1fffff) << 21 | (z & 0x1fffff) << 42;
