@@ -37,6 +37,8 @@ constexpr int kCaptureWidth = 5000;
 constexpr int kCaptureHeight = 3000;
 // A press that moves further than this (window pixels) before its release is a drag.
 constexpr int kClickSlopPixels = 4;
+// + and - scale a playing mode's amplitude by this.
+constexpr double kAmplitudeStep = 1.25;
 
 // A measurement for the results panel: the value with its unit.
 std::string withUnit(const char* format, double value)
@@ -184,7 +186,7 @@ void MolApplet::keyPressEvent(unsigned short, vl::EKey key)
   case vl::Key_Plus:
   case vl::Key_Minus:
     if (mModes && mModePosition >= 0)
-      mModes->amplitude *= key == vl::Key_Plus ? 1.25 : 1.0 / 1.25;
+      mModes->amplitude *= key == vl::Key_Plus ? kAmplitudeStep : 1.0 / kAmplitudeStep;
     return;
   case vl::Key_A:
     toggleArrows();

@@ -24,7 +24,6 @@ constexpr double kPi = 3.14159265358979323846;
 // One swing a second, whatever the mode's frequency; thirty frames a second.
 constexpr int kFrameMilliseconds = 33;
 constexpr double kSwingMilliseconds = 1000.0;
-constexpr double kAmplitudeStep = 1.25;
 // Arrows show the displacement at this many times the amplitude, from the atom's centre.
 constexpr float kArrowScale = 4.0f;
 const vl::fvec4 kArrowColor(1.0f, 0.55f, 0.0f, 1.0f);
