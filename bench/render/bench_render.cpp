@@ -1,7 +1,10 @@
 // Frame time of the molecule renderer at the window's default size, 512 x 512,
 // for synthetic structures of 1k to 100k atoms. A frame is clear + draw +
 // glFinish, the instance data already uploaded; "Update" adds prepare() and
-// the upload, as after a style or structure change.
+// the upload, as after a style or structure change. "Window" is the whole
+// rendering of an 800 x 600 window (occlusion, edge smoothing, outlines as
+// the argument says); "Capture" a 5000 x 3000 off-screen picture, drawn at
+// twice the size and averaged down, read back.
 //
 // Built by bench/render/CMakeLists.txt; run build/bench/render/bench_render.
 #include <benchmark/benchmark.h>
@@ -12,11 +15,15 @@
 #include <cstdio>
 #include <ctime>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "core/model/molecule.h"
 #include "test_renderer_gl.h"
+#include "view/capture.h"
 #include "view/moleculerenderer.h"
+#include "view/rendering.h"
+#include "view/scenemanager.h"
 
 namespace {
 
@@ -153,6 +160,74 @@ void UpdateBallAndStick(benchmark::State& s)
   frames(s, vl::MS_BallAndStick, true);
 }
 
+// The scene as the viewer draws it, the camera fitted to the molecule.
+struct Viewer {
+  vl::SceneManager scene;
+  vl::Rendering rendering;
+  explicit Viewer(const vl::Molecule& molecule, int width, int height)
+  {
+    scene.showMolecule(molecule);
+    rendering.setSceneManager(&scene);
+    vl::fvec3 lo, hi;
+    scene.bounds(lo, hi);
+    const vl::fvec3 c = (lo + hi) * 0.5f;
+    const float dist = (hi - lo).length() * 0.5f / std::sin(vl::Camera::kFieldOfView * 0.5f * 3.14159265f / 180.0f);
+    rendering.camera()->setViewMatrix(vl::Camera::lookAt(c + vl::fvec3(0, 0, dist), c, {0, 1, 0}));
+    rendering.camera()->viewport()->setSize(width, height);
+  }
+  ~Viewer()
+  {
+    scene.releaseGL();
+    rendering.releaseGL();
+  }
+};
+
+// Argument: 0 drawn straight, 1 smoothed, 2 smoothed and outlined.
+void Window(benchmark::State& state)
+{
+  auto& env = orbisk_test::GLEnvironment::instance();
+  if (!env.problem().empty() || !env.makeCurrent()) {
+    state.SkipWithError(env.problem().c_str());
+    return;
+  }
+  constexpr int kWidth = 800, kHeight = 600;
+  auto mol = makeMolecule(1000, vl::MS_BallAndStick);
+  Viewer viewer(*mol, kWidth, kHeight);
+  viewer.rendering.setAntialiasing(state.range(0) >= 1);
+  viewer.rendering.setOutlines(state.range(0) >= 2);
+  orbisk_test::OffscreenTarget target(kWidth, kHeight);
+  auto* f = QOpenGLContext::currentContext()->extraFunctions();
+  target.begin();
+  viewer.rendering.render(kWidth, kHeight, true);
+  f->glFinish();
+  const double cpu0 = processCpuMs();
+  for (auto _ : state) {
+    target.begin();
+    viewer.rendering.render(kWidth, kHeight, true);
+    f->glFinish();
+  }
+  state.counters["all_threads_cpu_ms"] = (processCpuMs() - cpu0) / static_cast<double>(state.iterations());
+}
+
+// Argument: outlines (0 or 1).
+void Capture(benchmark::State& state)
+{
+  auto& env = orbisk_test::GLEnvironment::instance();
+  if (!env.problem().empty() || !env.makeCurrent()) {
+    state.SkipWithError(env.problem().c_str());
+    return;
+  }
+  auto mol = makeMolecule(10000, vl::MS_BallAndStick);
+  Viewer viewer(*mol, 800, 600);
+  viewer.rendering.setOutlines(state.range(0) != 0);
+  std::string error;
+  const double cpu0 = processCpuMs();
+  for (auto _ : state)
+    if (vl::renderOffscreen(&viewer.rendering, 5000, 3000, &error).isNull())
+      state.SkipWithError(error.c_str());
+  state.counters["all_threads_cpu_ms"] = (processCpuMs() - cpu0) / static_cast<double>(state.iterations());
+}
+
 // A frame of a normal mode playing, as the window draws it at 800 x 600:
 // the atoms moved, the drawing prepared again with an arrow per atom (and
 // its occlusion), then drawn.
@@ -199,12 +274,15 @@ void ModeFrameWithArrows(benchmark::State& state)
 
 } // namespace
 
-BENCHMARK(ModeFrameWithArrows)->Arg(200)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(Window)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(Capture)->DenseRange(0, 1)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(Prepare)->RangeMultiplier(10)->Range(1000, 100000)->Unit(benchmark::kMillisecond)->Complexity();
 BENCHMARK(FrameBallAndStick)->RangeMultiplier(10)->Range(1000, 100000)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(UpdateBallAndStick)->RangeMultiplier(10)->Range(1000, 100000)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(FrameSticks)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(FrameSpaceFilling)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(FrameWireframe)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+BENCHMARK(ModeFrameWithArrows)->Arg(200)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 BENCHMARK_MAIN();

@@ -183,6 +183,13 @@ void MolApplet::keyPressEvent(unsigned short, vl::EKey key)
   case vl::Key_T:
     toggleTranslucent();
     return;
+  case vl::Key_K: // outlines where the depth jumps
+    if (rendering()) {
+      rendering()->setOutlines(!rendering()->outlines());
+      if (openglContext())
+        openglContext()->update();
+    }
+    return;
   case vl::Key_Plus:
   case vl::Key_Minus:
     if (mModes && mModePosition >= 0)
@@ -487,6 +494,7 @@ void MolApplet::toggleHelp()
                                    "                PgDn, PgUp then choose one\n"
                                    "  [, ]          lower, raise the iso value\n"
                                    "  T             translucent surfaces\n"
+                                   "  K             outlines\n"
                                    "  O             look at the structure face-on\n"
                                    "  R             back to the view of the load\n"
                                    "  Ctrl+O        open a file\n"

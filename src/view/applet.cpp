@@ -51,6 +51,8 @@ void Applet::removedListenerEvent(OpenGLContext* context)
   // The window is going: its GL objects go with it, while its context is current.
   if (mSceneManager && context->isInitialized())
     mSceneManager->releaseGL();
+  if (mRendering && context->isInitialized())
+    mRendering->releaseGL();
   if (mSceneManager)
     mSceneManager->setContext(nullptr);
   if (mTrackball)

@@ -95,17 +95,6 @@ QImage allocateImage(int width, int height, QImage::Format format)
       data);
 }
 
-// 16 bits resolve the fitted view (far / near about 3) to a ten-thousandth
-// of the scene and cost half the memory; once the eye is inside the scene
-// the near plane may drop to a thousandth of the far one, where 16-bit steps
-// grow to a percent of the scene and far atoms would cut into each other.
-GLenum depthFormat(const Camera& camera)
-{
-  float zNear = 0, zFar = 0;
-  camera.nearFar(zNear, zFar);
-  return zNear > 0 && zFar <= 10.0f * zNear ? GL_DEPTH_COMPONENT16 : GL_DEPTH_COMPONENT24;
-}
-
 void flipRows(QImage& image)
 {
   const int h = image.height();
@@ -164,14 +153,24 @@ QImage renderOffscreen(Rendering* rendering, int width, int height, std::string*
     setError(error, "the off-screen framebuffer could not be created");
     return QImage();
   }
-  DepthBuffer depth(gl, width, height, depthFormat(*rendering->camera()));
-  gl->glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth.id());
   if (gl->glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE || gl->glGetError() != GL_NO_ERROR) {
     setError(error, "the off-screen framebuffer is incomplete (out of video memory?)");
     return QImage();
   }
-
-  rendering->render(width, height);
+  // Drawn at twice the size and averaged down, which smooths every edge;
+  // where the driver cannot take even a small tile of that, drawn as the
+  // window draws, straight at this size.
+  std::unique_ptr<DepthBuffer> depth;
+  if (!rendering->renderSupersampled(width, height)) {
+    fbo.bind();
+    depth = std::make_unique<DepthBuffer>(gl, width, height, rendering->camera()->depthFormat());
+    gl->glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth->id());
+    if (gl->glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE || gl->glGetError() != GL_NO_ERROR) {
+      setError(error, "the off-screen framebuffer is incomplete (out of video memory?)");
+      return QImage();
+    }
+    rendering->render(width, height);
+  }
 
   // Read from ours, whatever the drawing left bound.
   fbo.bind();

@@ -11,7 +11,8 @@ namespace vl {
 class Rendering;
 
 // Draws the rendering's scene at width x height into a fresh framebuffer
-// object and reads it back, top row first: RGB when the background is opaque,
+// object (the scene at twice the size, averaged down; the texts at this size)
+// and reads it back, top row first: RGB when the background is opaque,
 // else RGBA (not premultiplied). The
 // OpenGL context must be current; the framebuffer bound before is bound again
 // afterwards. A null image, with *error set, when the framebuffer cannot be

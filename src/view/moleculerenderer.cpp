@@ -149,6 +149,7 @@ struct MoleculeRenderer::Impl {
   std::vector<LineRecord> lines;
   bool roundCaps = false;
   float lineWidth = 1.0f;
+  float pixelScale = 1.0f;
   bool smoothLines = false;
   Box box;
   bool dirty = true;
@@ -536,12 +537,12 @@ void MoleculeRenderer::render(const QMatrix4x4& view, const QMatrix4x4& projecti
   }
   if (drawLines) {
     Batch& b = *d->lineBatch;
-    const float halfWidth = 0.5f * d->lineWidth;
+    const float halfWidth = 0.5f * d->lineWidth * d->pixelScale;
     b.program.bind();
     b.program.setUniformValue("mvp", projection * view);
     b.program.setUniformValue("viewportSize", QVector2D(float(viewportWidth), float(viewportHeight)));
     b.program.setUniformValue("halfWidth", halfWidth);
-    b.program.setUniformValue("halfExtent", halfWidth + (d->smoothLines ? 1.0f : 0.0f));
+    b.program.setUniformValue("halfExtent", halfWidth + (d->smoothLines ? d->pixelScale : 0.0f));
     b.program.setUniformValue("capExtent", halfWidth);
     b.program.setUniformValue("smoothEdges", d->smoothLines);
     if (d->smoothLines) {
@@ -561,6 +562,11 @@ void MoleculeRenderer::render(const QMatrix4x4& view, const QMatrix4x4& projecti
     f->glEnable(GL_CULL_FACE);
   if (hadBlend)
     f->glEnable(GL_BLEND);
+}
+
+void MoleculeRenderer::setPixelScale(float scale)
+{
+  d->pixelScale = std::isfinite(scale) && scale > 0.0f ? scale : 1.0f;
 }
 
 void MoleculeRenderer::setOcclusion(float strength)

@@ -34,6 +34,9 @@ public:
   void setOcclusion(float strength);
   // Far surfaces fade towards this colour (its strength 0: no depth cueing).
   void setDepthCue(const fvec4& background, float strength);
+  // Lines are as many times wider, in pixels, as a supersampled picture is
+  // larger than its target (1 at first).
+  void setPixelScale(float scale);
 
   // Draws into the bound framebuffer; the OpenGL context must be current.
   // Uploads the per-item records first when prepare() changed it.

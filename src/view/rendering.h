@@ -1,7 +1,8 @@
 #pragma once
 // Camera, viewport and the rendering that draws a scene manager's content:
-// clear, molecule, surfaces, overlay text.
+// clear, molecule, surfaces (through the post-processing pass), overlay text.
 #include <algorithm>
+#include <memory>
 
 #include <QMatrix4x4>
 #include <QVector3D>
@@ -11,6 +12,7 @@
 
 namespace vl {
 
+class PostProcess;
 class SceneManager;
 
 class Viewport {
@@ -53,6 +55,8 @@ public:
   void setSceneSphere(const fvec3& centre, float radius);
   void clearSceneSphere() { mHasScene = false; }
   bool nearFar(float& zNear, float& zFar) const;
+  // The depth format that resolves this view well: GL_DEPTH_COMPONENT16 or 24.
+  unsigned depthFormat() const;
 
   // A band at the bottom of the viewport, this fraction of its height, that
   // the scene leaves to a panel: the view is fitted to the part above it.
@@ -84,10 +88,24 @@ private:
 
 class Rendering {
 public:
+  Rendering();
+  ~Rendering();
+  Rendering(const Rendering&) = delete;
+  Rendering& operator=(const Rendering&) = delete;
+
   Camera* camera() { return &mCamera; }
   const Camera* camera() const { return &mCamera; }
   void setSceneManager(SceneManager* scene) { mScene = scene; }
   SceneManager* sceneManager() const { return mScene; }
+
+  // Jagged edges of the scene smoothed (on at first); outlines where the
+  // depth jumps, dark on light backgrounds, grey on dark ones (off at first).
+  void setAntialiasing(bool on) { mAntialiasing = on; }
+  bool antialiasing() const { return mAntialiasing; }
+  void setOutlines(bool on) { mOutlines = on; }
+  bool outlines() const { return mOutlines; }
+  // The colour of the outlines over this background.
+  static fvec4 outlineColor(const fvec4& background);
 
   // Draws the whole scene into the bound framebuffer at width x height with
   // the camera's projection for that aspect. The window (`window`) also gets
@@ -95,9 +113,27 @@ public:
   // neither. The GL context must be current.
   void render(int width, int height, bool window = false);
 
+  // As render() off-screen, but the scene is drawn at twice the size (in
+  // tiles the driver can take) and each 2 x 2 block averaged into a pixel;
+  // the texts are drawn at width x height. False, with nothing drawn, when
+  // not even one tile could be made: render() is left then.
+  bool renderSupersampled(int width, int height);
+
+  // Frees the OpenGL objects; the context must be current.
+  void releaseGL();
+
 private:
+  // Clears the bound framebuffer and sets the state the scene expects.
+  void clear(int width, int height);
+  // The molecule and the surfaces; `pixelScale` widens lines drawn in pixels.
+  void drawScene(const QMatrix4x4& projection, int width, int height, float pixelScale);
+  void drawTexts(const QMatrix4x4& projection, int width, int height, float inset);
+
   Camera mCamera;
   SceneManager* mScene = nullptr;
+  bool mAntialiasing = true;
+  bool mOutlines = false;
+  std::unique_ptr<PostProcess> mPost;
 };
 
 } // namespace vl
