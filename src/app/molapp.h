@@ -85,6 +85,12 @@ public:
   void scaleIsoValue(double factor);
   void toggleTranslucent();
   bool orbitalListShown() const;
+
+  // For pictures drawn without a window: mode N's arrows on the structure at
+  // rest (N as the program numbers it), or an orbital named as
+  // --export cube takes it. An empty string, or the line that says why not.
+  std::string showModeArrows(int number);
+  std::string showOrbital(const std::string& name, const std::string& spin);
   // E: the energy plot under the structure. Shown from the start when the
   // file gives two or more energies, unless E has hidden it.
   void toggleEnergyPlot();

@@ -66,8 +66,9 @@ void MolApplet::chooseMode(int position)
       const auto& modes = structure->calculation().modes;
       for (int k = 0; k < static_cast<int>(modes.size()); ++k)
         mModes->order.push_back(k);
-      std::stable_sort(mModes->order.begin(), mModes->order.end(),
-                       [&](int a, int b) { return modes[static_cast<size_t>(a)].frequency < modes[static_cast<size_t>(b)].frequency; });
+      std::stable_sort(mModes->order.begin(), mModes->order.end(), [&](int a, int b) {
+        return modes[static_cast<size_t>(a)].frequency < modes[static_cast<size_t>(b)].frequency;
+      });
     }
   }
   mModePosition = structure && position >= 0 && position < static_cast<int>(mModes->order.size()) ? position : -1;
@@ -317,9 +318,26 @@ bool MolApplet::clickModeList(int x, int y)
       return true;
     }
   }
-  if (lines.size() > 1 && y > lines[1].baseline.y() - metrics.ascent() && y <= lines[1].baseline.y() + metrics.descent()) {
+  if (lines.size() > 1 && y > lines[1].baseline.y() - metrics.ascent() &&
+      y <= lines[1].baseline.y() + metrics.descent()) {
     chooseMode(-1);
     return true;
   }
   return false;
+}
+
+std::string MolApplet::showModeArrows(int number)
+{
+  chooseMode(-1); // finds the modes
+  if (!mModes->structure)
+    return "'" + mFile + "' gives no normal modes";
+  const auto it = std::find(mModes->order.begin(), mModes->order.end(), number - 1);
+  if (number < 1 || it == mModes->order.end())
+    return "Mode " + std::to_string(number) + " does not exist: '" + mFile + "' gives modes 1 to " +
+           std::to_string(mModes->order.size());
+  chooseMode(static_cast<int>(it - mModes->order.begin()));
+  mModes->timer.reset(); // a still picture: the atoms stay at rest
+  if (!mModes->showArrows)
+    toggleArrows();
+  return {};
 }

@@ -227,3 +227,34 @@ void MolApplet::updateOrbitalList()
   text.pop_back();
   o.text->setText(text);
 }
+
+std::string MolApplet::showOrbital(const std::string& name, const std::string& spin)
+{
+  if (!haveWavefunction())
+    return "'" + mFile + "': " + mOrbitals->problem;
+  orb::OrbitalChoice choice;
+  std::string error;
+  if (!orb::ParseOrbitalChoice(name, choice, error))
+    return error;
+  if (!spin.empty())
+    choice.spin = spin == "beta" ? orb::Spin::Beta : orb::Spin::Alpha;
+  if (choice.kind == orb::OrbitalChoice::Kind::Density) {
+    chooseOrbital(0);
+    return mOrbitals->position == 0 ? std::string() : "'" + mFile + "': the density could not be computed";
+  }
+  const int index = orb::ResolveOrbital(mOrbitals->wavefunction, choice, error);
+  if (index < 0)
+    return "'" + mFile + "': " + error;
+  // The list holds alpha, then beta: find the one resolved.
+  const orb::Spin wanted =
+      mOrbitals->wavefunction.restricted() ? orb::Spin::Alpha : choice.spin.value_or(orb::Spin::Alpha);
+  const auto& orbitals = mOrbitals->wavefunction.orbitals(wanted);
+  for (size_t k = 0; k < mOrbitals->list.size(); ++k) {
+    const orb::OrbitalInfo& info = mOrbitals->list[k];
+    if (info.spin == wanted && info.number == index + 1 && index < static_cast<int>(orbitals.size())) {
+      chooseOrbital(static_cast<int>(k) + 1);
+      return mOrbitals->position > 0 ? std::string() : "'" + mFile + "': the orbital could not be computed";
+    }
+  }
+  return "'" + mFile + "': orbital " + name + " is not in the list";
+}

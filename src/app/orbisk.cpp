@@ -188,12 +188,14 @@ int main(int argc, char* argv[])
                                            "Write the structures read from the file to standard output in this "
                                            "format instead of opening a window (cube: the orbital of --orbital)",
                                            false, "", &formatConstraint, cmd);
-    TCLAP::ValueArg<int> modeArg("", "mode", "With --export xyz: twenty frames of this normal mode's motion", false, 0,
-                                 "N", cmd);
+    TCLAP::ValueArg<int> modeArg(
+        "", "mode",
+        "With --export xyz: twenty frames of this normal mode's motion; with --render: its displacement arrows", false,
+        0, "N", cmd);
     TCLAP::ValueArg<std::string> orbitalArg(
         "", "orbital",
-        "With --export cube: homo, lumo, homo-N, lumo+N, an orbital number (from 1) or density, from a WFN, Molden "
-        "or fchk file",
+        "With --export cube or --render: homo, lumo, homo-N, lumo+N, an orbital number (from 1) or density, from a "
+        "WFN, Molden or fchk file",
         false, "", "orbital", cmd);
     std::vector<std::string> spins{"alpha", "beta"};
     TCLAP::ValuesConstraint<std::string> spinConstraint(spins);
@@ -258,6 +260,8 @@ int main(int argc, char* argv[])
       renderProblem = ParseRenderOptions(sizeArg.getValue(), styleArg.getValue(), structureArg.getValue(), render);
     else if (sizeArg.isSet() || styleArg.isSet() || structureArg.isSet() || orientArg.isSet())
       renderProblem = "--size, --style, --structure and --orient go with --render";
+    if (renderProblem.empty() && renderArg.isSet() && modeArg.isSet() && modeArg.getValue() < 1)
+      renderProblem = "Invalid mode " + std::to_string(modeArg.getValue()) + ": use its number, 1 for the first";
     if (!renderProblem.empty()) {
       std::cerr << renderProblem << std::endl;
       return 1;
@@ -280,6 +284,9 @@ int main(int argc, char* argv[])
       render.output = renderArg.getValue();
       render.orient = orientArg.getValue();
       render.background = backgroundColour;
+      render.mode = modeArg.getValue();
+      render.orbital = orbitalArg.getValue();
+      render.spin = spinArg.getValue();
       rc = RenderToPng(render);
     } else {
       std::string why;

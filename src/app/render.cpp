@@ -274,6 +274,17 @@ int RenderToPng(const RenderRequest& request)
     return fail("Structure " + std::to_string(request.structure) + " is out of range: '" + request.input + "' holds " +
                 std::to_string(count) + (count == 1 ? " structure" : " structures"));
   applet->showStructure(index, request.style);
+  // A mode's arrows and an orbital's surfaces, as the window shows them.
+  if (request.mode != 0) {
+    problem = applet->showModeArrows(request.mode);
+    if (!problem.empty())
+      return fail(problem);
+  }
+  if (!request.orbital.empty()) {
+    problem = applet->showOrbital(request.orbital, request.spin);
+    if (!problem.empty())
+      return fail(problem);
+  }
 
   // Fitted as a load fits the window, to the whole picture: it has no plot band.
   vl::Rendering* rendering = applet->rendering();

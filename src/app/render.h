@@ -13,6 +13,9 @@ struct RenderRequest {
   int style = 1;       // the Up key's order: wireframe, ball and stick, sticks, space filling
   int structure = 0;   // 1-based, negative counts from the end, 0 the last
   bool orient = false; // as the O key: along the smallest principal axis
+  int mode = 0;        // a normal mode's displacement arrows (1-based, the program's numbering); 0 none
+  std::string orbital; // as --export cube --orbital takes it; "" none
+  std::string spin;    // "alpha", "beta" or "" (alpha, or both for the density)
   vl::fvec4 background = vl::black;
 };
 

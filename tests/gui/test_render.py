@@ -62,10 +62,21 @@ class Render(ScratchTest):
         self.assertGreater(shape("--structure", "-2"), 2)
         self.assertGreater(shape("--orient"), 1.3)  # face-on, its long side horizontal
 
+    def test_a_mode_s_arrows_and_an_orbital_s_surfaces(self):
+        data = os.environ["ORBISK_TEST_DATA"]
+        orange = lambda p: p[0] > 200 and 90 < p[1] < 180 and p[2] < 60
+        blue_or_red = lambda p: (p[2] > 150 and p[0] < 120) or (p[0] > 150 and p[1] < 110 and p[2] < 110)
+        for args, source, shows in ((["--orient", "--mode", "3"], os.path.join(data, "qc", "water_freq.log"), orange),
+                                    (["--orbital", "homo"], os.path.join(data, "orbitals", "he_sp_d.fchk"),
+                                     blue_or_red)):
+            img = picture(self.render(args[-2] + ".png", "--size", "320x240", *args, source=source))
+            self.assertGreater(sum(shows(img.pixel(x, y)) for y in range(0, 240, 2) for x in range(0, 320, 2)), 20, args)
+
     def test_refusals_write_nothing(self):
         empty = self.write("words.txt", "no structures here\n")
         out = os.path.join(self.dir, "out.png")
-        cases = [(["--size", "0x10"], self.co2, "Invalid size"), (["--size", "160"], self.co2, "Invalid size"),
+        cases = [(["--mode", "1"], self.co2, "gives no normal modes"), (["--orbital", "homo"], self.co2, "orbitals"),
+                 (["--size", "0x10"], self.co2, "Invalid size"), (["--size", "160"], self.co2, "Invalid size"),
                  (["--size", "20000x10"], self.co2, "Invalid size"), (["--style", "cartoon"], self.co2, "Invalid style"),
                  (["--structure", "0"], self.co2, "Invalid structure"), (["--structure", "3"], self.two, "out of range"),
                  ([], os.path.join(self.dir, "missing.xyz"), "Cannot open file"), ([], empty, "No structures found")]
