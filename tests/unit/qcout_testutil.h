@@ -2,6 +2,7 @@
 // Helpers for the reader and export tests: scratch files, reading through the format table, a table-driven check.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
 #include <stdexcept>
 #include <string>
@@ -23,6 +24,8 @@ inline std::string WriteFile(const std::string& name, const std::string& text)
   static int serial = 0; // tests run in parallel processes: keep the names apart
   const std::string path =
       testing::TempDir() + "qcout_" + std::to_string(getpid()) + "_" + std::to_string(++serial) + "_" + name;
+  // A file left by an earlier run under a reused process number may be a named pipe, whose open would wait.
+  std::remove(path.c_str());
   std::ofstream(path, std::ios::binary) << text;
   return path;
 }

@@ -166,4 +166,5 @@ TEST(Export, ExportStructuresStatusAndStreams)
     EXPECT_EQ(testing::internal::GetCapturedStdout(), c.out);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), c.err);
   }
+  std::remove(fifo.c_str());
 }
