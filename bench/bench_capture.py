@@ -67,7 +67,7 @@ def main():
         with harness.Viewer([path]) as v:
             v.wait_for_log("New molecule: ")
             v.window()
-            v.wait_for_picture(lambda img: img.bounding_box(threshold=40, y0=30) is not None, what="the box")
+            v.wait_until(lambda: v.screenshot().bounding_box(threshold=40, y0=30) is not None, what="the box")
             for run in range(args.runs):
                 before = os.stat(png).st_mtime_ns if os.path.exists(png) else None
                 lines = v.stdout().count("Capturing image...")
