@@ -37,4 +37,15 @@ template <class Body> bool Guarded(std::string& error, Body body)
   return false;
 }
 
+// A reader's whole run: a fresh wave function, the body guarded, and
+// nothing half read left behind when it fails.
+template <class Body> bool ReadWhole(Wavefunction& w, std::string& error, Body body)
+{
+  w = Wavefunction();
+  if (Guarded(error, body))
+    return true;
+  w = Wavefunction();
+  return false;
+}
+
 } // namespace orb

@@ -110,10 +110,7 @@ bool ReadWavefunction(const std::string& file, Wavefunction& w, std::string& err
       error += ", and this is a " + std::string(d.format->name);
     return false;
   }
-  if (Guarded(error, [&] { return read(file, w, error); }))
-    return true;
-  w = Wavefunction();
-  return false;
+  return read(file, w, error); // each reader guards itself
 }
 
 } // namespace orb

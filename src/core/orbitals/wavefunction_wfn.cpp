@@ -184,11 +184,7 @@ bool Read(const std::string& file, Wavefunction& w, std::string& error)
 
 bool ReadWfnWavefunction(const std::string& file, Wavefunction& w, std::string& error)
 {
-  w = Wavefunction();
-  if (Guarded(error, [&] { return Read(file, w, error); }))
-    return true;
-  w = Wavefunction(); // nothing half read
-  return false;
+  return ReadWhole(w, error, [&] { return Read(file, w, error); });
 }
 
 } // namespace orb
